@@ -1,0 +1,166 @@
+#include "PluginProcessor.h"
+
+#include "gui/PluginEditor.h"
+
+namespace
+{
+    /** A continuous, linear float parameter (a range with interval 0, so hosts see the
+        value unsnapped, with seven decimals). */
+    std::unique_ptr<juce::AudioParameterFloat> makeContinuous (const char* id, const char* name,
+                                                               float minimum, float maximum, float defaultValue)
+    {
+        return std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { id, 0 }, name,
+                                                            juce::NormalisableRange<float> (minimum, maximum),
+                                                            defaultValue);
+    }
+
+    std::unique_ptr<juce::AudioParameterBool> makeSwitch (const char* id, bool defaultValue)
+    {
+        return std::make_unique<juce::AudioParameterBool> (juce::ParameterID { id, 0 }, id, defaultValue);
+    }
+} // namespace
+
+//==============================================================================
+TemplateAudioProcessor::TemplateAudioProcessor()
+    : juce::AudioProcessor (BusesProperties()
+                                .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                                .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+    , apvts (*this, &undoManager, "pluginParameter", createParameterLayout())
+    , engine (*this)
+{
+}
+
+TemplateAudioProcessor::~TemplateAudioProcessor() = default;
+
+juce::AudioProcessorValueTreeState::ParameterLayout TemplateAudioProcessor::createParameterLayout()
+{
+    namespace id = ParameterIDs;
+    juce::AudioProcessorValueTreeState::ParameterLayout layout;
+
+    layout.add (std::make_unique<juce::AudioParameterFloat> (juce::ParameterID { id::delay, 0 }, "Delay time",
+                                                             juce::NormalisableRange<float> (0.01f, 1.0f, 0.01f, 1.0f),
+                                                             0.2f));
+    layout.add (makeContinuous (id::feedback, "Feedback", 0.0f, 1.0f, 0.7f));
+    layout.add (makeContinuous (id::cutoff, "cutoff", 100.0f, 4000.0f, 1000.0f));
+    layout.add (makeSwitch (id::ishpf, false));
+    layout.add (makeSwitch (id::panic, false));
+    layout.add (makeSwitch (id::feedbackboost, true));
+    layout.add (makeSwitch (id::onoff, true));
+    layout.add (makeSwitch (id::mix, false));
+    layout.add (makeSwitch (id::oversampling, false));
+
+    return layout;
+}
+
+//==============================================================================
+bool TemplateAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto output = layouts.getMainOutputChannelSet();
+
+    if (output != juce::AudioChannelSet::mono() && output != juce::AudioChannelSet::stereo())
+        return false;
+
+    return layouts.getMainInputChannelSet() == output;
+}
+
+void TemplateAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
+{
+    engine.prepare (sampleRate, maximumExpectedSamplesPerBlock, 1.0f);
+    outputLevel.reset (10);
+}
+
+void TemplateAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const int numSamples = buffer.getNumSamples();
+
+    for (int channel = getTotalNumInputChannels(); channel < getTotalNumOutputChannels(); ++channel)
+        buffer.clear (channel, 0, numSamples);
+
+    // Any non-zero raw value, NaN included, counts as on.
+    if (apvts.getRawParameterValue (ParameterIDs::onoff)->load() != 0.0f)
+        engine.process (buffer, apvts);
+
+    const float peak = buffer.getMagnitude (0, numSamples);
+    const float decibels = juce::Decibels::gainToDecibels (peak);
+    outputLevel.setTargetValue ((decibels + 100.0f) / 100.0f);
+}
+
+//==============================================================================
+juce::AudioProcessorEditor* TemplateAudioProcessor::createEditor()
+{
+    return new TemplateAudioProcessorEditor (*this);
+}
+
+//==============================================================================
+void TemplateAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    const auto state = apvts.copyState();
+
+    if (const auto xml = state.createXml())
+        copyXmlToBinary (*xml, destData);
+}
+
+void TemplateAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto xml = parseStateBlob (data, sizeInBytes);
+
+    // Anything unreadable, or a tree of another kind, leaves the current settings as they are.
+    if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (apvts.state.getType().toString()))
+        return;
+
+    replaceParameterState (juce::ValueTree::fromXml (*xml));
+}
+
+std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseStateBlob (const void* data, int sizeInBytes)
+{
+    constexpr juce::uint32 magic = 0x21324356; // what copyXmlToBinary writes
+
+    if (data == nullptr || sizeInBytes <= 8 || juce::ByteOrder::littleEndianInt (data) != magic)
+        return {};
+
+    const auto length = (int) juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
+
+    if (length <= 0)
+        return {};
+
+    const auto text = juce::String::fromUTF8 (static_cast<const char*> (data) + 8, juce::jmin (sizeInBytes - 8, length))
+                          .trimEnd();
+
+    // The XML parser forgives a root closing tag that was cut short; a truncated state
+    // is not to be trusted, so the text must end where a complete document ends.
+    if (! text.endsWithChar ('>'))
+        return {};
+
+    auto xml = juce::parseXML (text);
+
+    if (xml == nullptr || ! (text.endsWith ("</" + xml->getTagName() + ">") || text.endsWith ("/>")))
+        return {};
+
+    return xml;
+}
+
+void TemplateAudioProcessor::replaceParameterState (juce::ValueTree newState)
+{
+    // The parameter tree would reset a parameter the new tree does not mention to its
+    // default; a partial state should leave such a parameter as it is instead.
+    for (const auto* id : ParameterIDs::all)
+    {
+        if (newState.getChildWithProperty ("id", id).isValid())
+            continue;
+
+        juce::ValueTree child ("PARAM");
+        child.setProperty ("id", id, nullptr);
+        child.setProperty ("value", apvts.getRawParameterValue (id)->load(), nullptr);
+        newState.appendChild (child, nullptr);
+    }
+
+    apvts.replaceState (newState);
+}
+
+//==============================================================================
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new TemplateAudioProcessor();
+}
