@@ -1,0 +1,12 @@
+# Passes when the module's dynamic symbol table defines exactly the VST3 entry points.
+execute_process (COMMAND nm -D --defined-only "${MODULE}" RESULT_VARIABLE result OUTPUT_VARIABLE out)
+if (NOT result EQUAL 0)
+    message (FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string (REGEX MATCHALL "[^ \n]+\n" names "${out}")
+string (REPLACE "\n" "" names "${names}")
+list (SORT names)
+if (NOT names STREQUAL "${EXPECTED}")
+    message (FATAL_ERROR "exports are '${names}', expected '${EXPECTED}'")
+endif()
+message (STATUS "exports: ${names}")

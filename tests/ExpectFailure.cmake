@@ -1,0 +1,17 @@
+# Runs COMMAND (arguments separated by |) and passes only if it exits non-zero with MESSAGE in its output
+# on a single line.
+string (REPLACE "|" ";" COMMAND "${COMMAND}")
+execute_process (COMMAND ${COMMAND} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if (result EQUAL 0)
+    message (FATAL_ERROR "expected a failure, but the command succeeded:\n${out}${err}")
+endif()
+string (FIND "${out}${err}" "${MESSAGE}" at)
+if (at EQUAL -1)
+    message (FATAL_ERROR "expected '${MESSAGE}' in the output, got:\n${out}${err}")
+endif()
+string (STRIP "${err}" stripped)
+string (FIND "${stripped}" "\n" newline)
+if (NOT newline EQUAL -1)
+    message (FATAL_ERROR "expected a one-line error, got:\n${err}")
+endif()
+message (STATUS "failed as expected (exit ${result}): ${stripped}")

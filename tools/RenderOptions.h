@@ -1,0 +1,159 @@
+#pragma once
+
+// Command-line options of vantorel-render.
+
+#include <juce_core/juce_core.h>
+
+#include <utility>
+#include <vector>
+
+struct RenderOptions
+{
+    juce::File plugin { VANTOREL_VST3_BUNDLE };
+    juce::File input, output, stateIn, stateOut;
+    std::vector<std::pair<juce::String, juce::String>> settings; // parameter ID, value text
+    int blockSize = 512;
+    double sampleRate = 48000.0; // for the built-in signal only; files render at their own rate
+    int channels = 2;            // for the built-in signal only
+    double tailSeconds = 0.0;
+    bool quiet = false;
+};
+
+inline juce::StringArray knownParameterIds()
+{
+    return { "delay", "feedback", "cutoff", "ishpf", "panic", "feedbackboost", "onoff", "mix", "oversampling" };
+}
+
+/** The identifier VST3 hosts know a parameter by: a 31-hash of its ID, top bit cleared. */
+inline juce::uint32 vst3ParameterId (const juce::String& id)
+{
+    juce::uint32 h = 0;
+    for (auto p = id.getCharPointer(); ! p.isEmpty();)
+        h = 31u * h + (juce::uint32) p.getAndAdvance();
+    return h & 0x7fffffffu;
+}
+
+/** Strict number parsing: the whole text must be a finite decimal number. */
+inline bool parseNumber (const juce::String& text, double& value)
+{
+    const auto t = text.trim();
+    if (t.isEmpty() || ! t.containsOnly ("0123456789.-+eE"))
+        return false;
+
+    const auto* start = t.toRawUTF8();
+    char* end = nullptr;
+    value = std::strtod (start, &end);
+    return end != start && *end == 0 && std::isfinite (value);
+}
+
+inline juce::String renderUsage()
+{
+    return "usage: vantorel-render [--plugin BUNDLE] [--in INPUT.wav] --out OUTPUT.wav\n"
+           "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
+           "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
+           "\n"
+           "Runs audio through the Vantorel VST3 module as a host does and writes a 32-bit float WAV.\n"
+           "Without --in, a built-in test signal (clicks and a plucked tone) is rendered.\n"
+           "Parameters are set in real units: delay in seconds (0.01..1), feedback (0..1),\n"
+           "cutoff in Hz (100..4000), switches as on/off: ishpf panic feedbackboost onoff mix oversampling.\n"
+           "--state loads a host state saved by --save-state; --set values apply after it.";
+}
+
+/** Returns false with an empty error for --help, false with a message for bad arguments. */
+inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& options, juce::String& error)
+{
+    const auto cwd = juce::File::getCurrentWorkingDirectory();
+
+    for (int i = 0; i < args.size(); ++i)
+    {
+        const auto& arg = args[i];
+
+        if (arg == "--help" || arg == "-h")
+            return false;
+
+        if (arg == "--quiet")
+        {
+            options.quiet = true;
+            continue;
+        }
+
+        if (i + 1 >= args.size())
+        {
+            error = "missing value after " + arg;
+            return false;
+        }
+
+        const auto value = args[++i];
+        double number = 0.0;
+
+        if (arg == "--plugin")
+            options.plugin = cwd.getChildFile (value);
+        else if (arg == "--in")
+            options.input = cwd.getChildFile (value);
+        else if (arg == "--out")
+            options.output = cwd.getChildFile (value);
+        else if (arg == "--state")
+            options.stateIn = cwd.getChildFile (value);
+        else if (arg == "--save-state")
+            options.stateOut = cwd.getChildFile (value);
+        else if (arg == "--set")
+        {
+            const auto id = value.upToFirstOccurrenceOf ("=", false, false).trim();
+            if (! value.contains ("=") || id.isEmpty())
+            {
+                error = "expected --set id=value, got '" + value + "'";
+                return false;
+            }
+            options.settings.emplace_back (id, value.fromFirstOccurrenceOf ("=", false, false).trim());
+        }
+        else if (arg == "--block")
+        {
+            if (! parseNumber (value, number) || number < 1 || number > 65536 || number != std::floor (number))
+            {
+                error = "bad block size '" + value + "' (1..65536)";
+                return false;
+            }
+            options.blockSize = (int) number;
+        }
+        else if (arg == "--tail")
+        {
+            if (! parseNumber (value, number) || number < 0 || number > 600)
+            {
+                error = "bad tail '" + value + "' (0..600 seconds)";
+                return false;
+            }
+            options.tailSeconds = number;
+        }
+        else if (arg == "--rate")
+        {
+            if (! parseNumber (value, number) || number < 1000 || number > 768000)
+            {
+                error = "bad sample rate '" + value + "' (1000..768000)";
+                return false;
+            }
+            options.sampleRate = number;
+        }
+        else if (arg == "--channels")
+        {
+            if (value != "1" && value != "2")
+            {
+                error = "bad channel count '" + value + "' (1 or 2)";
+                return false;
+            }
+            options.channels = value.getIntValue();
+        }
+        else
+        {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+
+    if (options.output == juce::File())
+    {
+        error = "no output file given (--out)";
+        return false;
+    }
+
+    return true;
+}
