@@ -3,16 +3,41 @@
 #include "processor/PluginProcessor.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
     constexpr float limiterCeiling = 0.99f;
 
     /** The hard limiter of the loop and the output. A value that is not a number
-        passes unchanged. */
+        passes unchanged: each comparison is false for it. */
     inline float limit (float v) noexcept
     {
-        return juce::jlimit (-limiterCeiling, limiterCeiling, v);
+        const float aboveFloor = v < -limiterCeiling ? -limiterCeiling : v;
+        return limiterCeiling < aboveFloor ? limiterCeiling : aboveFloor;
+    }
+
+    /** The same limiter for a value known to be finite, as a plain min/max pair (the
+        compiler may not turn limit() into one, as that would change what happens to a
+        value that is not a number). */
+    inline float limitFinite (float v) noexcept
+    {
+       #if JUCE_USE_SSE_INTRINSICS
+        const auto limited = _mm_min_ss (_mm_max_ss (_mm_set_ss (v), _mm_set_ss (-limiterCeiling)), _mm_set_ss (limiterCeiling));
+        return _mm_cvtss_f32 (limited);
+       #else
+        return limit (v);
+       #endif
+    }
+
+    /** A switch is on when its value is not 0 (a value that is not a number counts as
+        on). Compared as bits, which is cheaper per sample: both zeros are off. */
+    inline bool isOn (const std::atomic<float>& parameter) noexcept
+    {
+        const float value = parameter.load (std::memory_order_relaxed);
+        juce::uint32 bits;
+        std::memcpy (&bits, &value, sizeof (bits));
+        return (bits << 1) != 0;
     }
 
     /** Inputs beyond this (120 dB over full scale) are clamped before they reach the
@@ -30,6 +55,18 @@ namespace
             return 0.0f;
 
         return x > 0.0f ? loopInputCeiling : -loopInputCeiling;
+    }
+
+    /** True when loopInput() would pass every sample unchanged. Written as one
+        branch-free pass so that it vectorises. */
+    inline bool allWithinLoopInputCeiling (const float* samples, int numSamples) noexcept
+    {
+        int outside = 0;
+
+        for (int i = 0; i < numSamples; ++i)
+            outside |= ! (std::abs (samples[i]) <= loopInputCeiling) ? 1 : 0;
+
+        return outside == 0;
     }
 
     constexpr int maximumOversamplingOrder = 4; // stages JUCE's oversampler provides
@@ -169,8 +206,9 @@ void DelayEngine::process (juce::AudioBuffer<float>& buffer, juce::AudioProcesso
             {
                 auto* samples = buffer.getWritePointer (c);
 
-                for (int i = 0; i < numSamples; ++i)
-                    samples[i] = loopInput (samples[i]);
+                if (! allWithinLoopInputCeiling (samples, numSamples))
+                    for (int i = 0; i < numSamples; ++i)
+                        samples[i] = loopInput (samples[i]);
             }
 
             // A block longer than the oversampler was sized for (only when the host sends
@@ -211,37 +249,56 @@ void DelayEngine::runLoop (juce::dsp::AudioBlock<float>& block, std::atomic<floa
                             && ! smoothedCutoff.isSmoothing()
                             && crossfade.isSettled ((float) ((double) smoothedDelay.getTargetValue() * engineSampleRate), c);
 
-        if (steady)
-            runChannel<true> (samples, numSamples, c, numChannels, panic);
+        // With every input sample finite and modest, every value in the pass is finite,
+        // and the cheaper limiter gives the same results.
+        const bool modest = allWithinLoopInputCeiling (samples, numSamples);
+
+        if (steady && modest)
+            runChannel<true, true> (samples, numSamples, c, numChannels, panic);
+        else if (steady)
+            runChannel<true, false> (samples, numSamples, c, numChannels, panic);
         else
-            runChannel<false> (samples, numSamples, c, numChannels, panic);
+            runChannel<false, false> (samples, numSamples, c, numChannels, panic);
     }
 }
 
 /** One channel's pass over the block. The steady variant is taken when no parameter
     is ramping and no crossfade is running or can start: the smoothers would return
     their targets and the crossfade would take plain reads, so it skips both and gives
-    bit-identical results. */
-template <bool steady>
+    bit-identical results. The modest variant knows every input sample passes the
+    loop's input guard unchanged. */
+template <bool steady, bool modestInput>
 void DelayEngine::runChannel (float* samples, int numSamples, int channel, int numChannels, std::atomic<float>& panic) noexcept
 {
     auto& filter = highPassOn ? highPassFilter : lowPassFilter;
     auto& filterCutoff = highPassOn ? highPassCutoff : lowPassCutoff;
+    const bool addDry = mixOn;
 
     const float steadyFeedback = smoothedFeedback.getTargetValue();
-    const float steadyCutoff = smoothedCutoff.getTargetValue();
+
+    if constexpr (steady)
+    {
+        // The cutoff holds for the whole pass, so the filter can take it up front: a
+        // filter's cutoff only matters when it runs, and it would get this value then.
+        const float steadyCutoff = smoothedCutoff.getTargetValue();
+
+        if (steadyCutoff != filterCutoff)
+        {
+            filterCutoff = steadyCutoff;
+            filter.setCutoffFrequency (juce::jmin (steadyCutoff, cutoffCeiling));
+        }
+    }
 
     for (int i = 0; i < numSamples; ++i)
     {
         const float inputSample = samples[i];
-        const float loopSample = loopInput (inputSample);
+        const float loopSample = modestInput ? inputSample : loopInput (inputSample);
 
-        float currentFeedback, currentCutoff, wetSample;
+        float currentFeedback = steadyFeedback, currentCutoff = 0.0f, wetSample;
 
         if constexpr (steady)
         {
-            currentFeedback = steadyFeedback;
-            currentCutoff = steadyCutoff;
+            wetSample = delayLine.popSample (channel);
         }
         else
         {
@@ -250,40 +307,35 @@ void DelayEngine::runChannel (float* samples, int numSamples, int channel, int n
             currentCutoff = smoothedCutoff.getNextValue();
 
             crossfade.checkStart (currentDelaySamples, numChannels);
-        }
-
-        const bool panicOn = panic.load (std::memory_order_relaxed) != 0.0f;
-
-        if constexpr (steady)
-        {
-            wetSample = delayLine.popSample (channel);
-        }
-        else
-        {
             wetSample = crossfade.read (delayLine, channel);
             crossfade.endOfSample (numChannels);
         }
 
         float filterOutput;
 
-        if (panicOn)
+        if (isOn (panic))
         {
             // The loop is open: the line takes the dry input alone and neither filter runs.
             filterOutput = loopSample;
         }
         else
         {
-            if (currentCutoff != filterCutoff)
+            if constexpr (! steady)
             {
-                filterCutoff = currentCutoff;
-                filter.setCutoffFrequency (juce::jmin (currentCutoff, cutoffCeiling));
+                if (currentCutoff != filterCutoff)
+                {
+                    filterCutoff = currentCutoff;
+                    filter.setCutoffFrequency (juce::jmin (currentCutoff, cutoffCeiling));
+                }
             }
 
             filterOutput = filter.processSample (channel, currentFeedback * wetSample + loopSample);
         }
 
-        delayLine.pushSample (channel, limit (filterOutput));
+        // The loop only ever holds finite values.
+        delayLine.pushSample (channel, limitFinite (filterOutput));
 
-        samples[i] = limit (mixOn ? inputSample + wetSample : wetSample);
+        const float outputSample = addDry ? inputSample + wetSample : wetSample;
+        samples[i] = modestInput ? limitFinite (outputSample) : limit (outputSample);
     }
 }

@@ -56,7 +56,7 @@ private:
 
     void runLoop (juce::dsp::AudioBlock<float>& block, std::atomic<float>& panic) noexcept;
 
-    template <bool steady>
+    template <bool steady, bool modestInput>
     void runChannel (float* samples, int numSamples, int channel, int numChannels, std::atomic<float>& panic) noexcept;
 
     TemplateAudioProcessor& processor;
