@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""Checks what Ardour produced with Vantorel: the echo in the exported WAV (delay and
+decay of the repeats of a tone burst) and the nine values after reopening the session.
+
+Usage: check_session.py SESSION_DIR
+Expects export.wav, saved.txt and reopened.txt (written by session.lua) in SESSION_DIR.
+"""
+import math
+import struct
+import sys
+
+RATE = 48000
+DELAY = 12000          # 0.25 s, the delay the export was made with
+FEEDBACK = 0.5         # the feedback gain (no boost)
+BURST_START = 4800     # the fader opens at 0.1 s
+BURST_LENGTH = 4000    # the 20 ms burst and the fader's declick are over by then
+TONE_HZ = 480.0
+CUTOFF_HZ = 4000.0
+
+
+def read_wav(path):
+    """First channel of a PCM (16/24/32-bit) or 32-bit float WAV, as floats."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
+        raise SystemExit(f"{path}: not a WAV file")
+    pos, fmt, samples = 12, None, None
+    while pos + 8 <= len(data):
+        cid, size = data[pos:pos + 4], struct.unpack_from("<I", data, pos + 4)[0]
+        body = data[pos + 8:pos + 8 + size]
+        if cid == b"fmt ":
+            fmt = struct.unpack_from("<HHIIHH", body)
+        elif cid == b"data":
+            samples = body
+        pos += 8 + size + (size & 1)
+    if fmt is None or samples is None:
+        raise SystemExit(f"{path}: no fmt or data chunk")
+    tag, channels, rate, _, align, bits = fmt
+    if rate != RATE:
+        raise SystemExit(f"{path}: rate {rate}, expected {RATE}")
+    frames = len(samples) // align
+    width = bits // 8
+    out = []
+    for i in range(frames):
+        chunk = samples[i * align:i * align + width]
+        if tag == 3 and bits == 32:
+            out.append(struct.unpack("<f", chunk)[0])
+        elif bits == 16:
+            out.append(struct.unpack("<h", chunk)[0] / 32768.0)
+        elif bits == 24:
+            out.append(int.from_bytes(chunk, "little", signed=True) / 8388608.0)
+        elif bits == 32:
+            out.append(struct.unpack("<i", chunk)[0] / 2147483648.0)
+        else:
+            raise SystemExit(f"{path}: unsupported format {tag}/{bits} bit")
+    return out
+
+
+def peak(x, start, end):
+    return max(abs(v) for v in x[start:end])
+
+
+def best_lag(x, start, end, around, spread):
+    """The lag around `around` at which x best repeats its samples from start to end."""
+    ref = x[start:end]
+    best, best_score = None, -math.inf
+    for lag in range(around - spread, around + spread + 1):
+        score = sum(a * b for a, b in zip(ref, x[start + lag:end + lag]))
+        if score > best_score:
+            best, best_score = lag, score
+    return best
+
+
+def check_echo(path):
+    x = read_wav(path)
+    failures = []
+    if len(x) < BURST_START + 3 * DELAY + BURST_LENGTH:
+        return [f"export holds only {len(x)} samples"]
+
+    def window(k):
+        return BURST_START + k * DELAY, BURST_START + k * DELAY + BURST_LENGTH
+
+    dry = peak(x, *window(0))
+    if dry < 0.1:
+        return [f"no tone burst at 0.1 s (peak {dry:.4f})"]
+
+    before = peak(x, 0, BURST_START)
+    repeats = [peak(x, *window(k)) for k in (1, 2, 3)]
+    gaps = [peak(x, window(k)[1], window(k + 1)[0]) for k in (0, 1, 2)]
+    lag = best_lag(x, *window(0), DELAY, 400)
+
+    # The one-pole low-pass in the loop (a bilinear design) scales the tone by |H| and
+    # delays it by its phase delay on each pass.
+    g = math.tan(math.pi * CUTOFF_HZ / RATE)
+    w = math.tan(math.pi * TONE_HZ / RATE)
+    response = g / math.hypot(g, w)
+    phase_delay = math.atan2(w, g) / (2 * math.pi * TONE_HZ / RATE)
+
+    print(f"before {before:.5f}, dry {dry:.4f}, repeats {', '.join(f'{r:.4f}' for r in repeats)}, "
+          f"gaps {', '.join(f'{v:.5f}' for v in gaps)}, delay {lag} samples")
+
+    if abs(lag - (DELAY + phase_delay)) > 1:
+        failures.append(f"echo after {lag} samples, expected {DELAY} + {phase_delay:.1f} (filter)")
+    if abs(repeats[0] / dry - response) > 0.03:
+        failures.append(f"first repeat at {repeats[0] / dry:.4f} of the dry burst, expected {response:.4f}")
+    for k in (1, 2):
+        ratio = repeats[k] / repeats[k - 1]
+        if abs(ratio - FEEDBACK * response) > 0.03:
+            failures.append(f"repeat {k + 1} at {ratio:.4f} of repeat {k}, expected {FEEDBACK * response:.4f}")
+    if before > 0.01 * dry:
+        failures.append(f"signal before the burst: peak {before:.5f}")
+    for k, v in enumerate(gaps):
+        if v > 0.01 * dry:
+            failures.append(f"signal between repeats {k} and {k + 1}: peak {v:.5f}")
+    return failures
+
+
+def read_values(path):
+    with open(path) as f:
+        return [float(line.split()[1]) for line in f if line.strip()]
+
+
+def check_values(saved_path, reopened_path):
+    saved, reopened = read_values(saved_path), read_values(reopened_path)
+    if len(saved) != 9 or len(reopened) != 9:
+        return [f"expected nine values, saved {len(saved)}, reopened {len(reopened)}"]
+    return [f"parameter {i}: saved {s:.6f}, reopened {r:.6f}"
+            for i, (s, r) in enumerate(zip(saved, reopened)) if abs(s - r) > 1e-5]
+
+
+def main():
+    if len(sys.argv) != 2:
+        raise SystemExit(__doc__)
+    d = sys.argv[1]
+    failures = check_echo(f"{d}/export.wav") + check_values(f"{d}/saved.txt", f"{d}/reopened.txt")
+    for f in failures:
+        print("FAIL:", f)
+    if failures:
+        sys.exit(1)
+    print("echo and reopened values as expected")
+
+
+if __name__ == "__main__":
+    main()

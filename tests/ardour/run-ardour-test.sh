@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Vantorel in Ardour 7, headless: installs the built bundle into a scratch HOME, lets
+# Ardour's VST3 scanner index it, runs session.lua (create + export, then reopen in a
+# second process) and checks the export and the reopened values with check_session.py.
+# Usage: run-ardour-test.sh BUNDLE WORK_DIR
+set -euo pipefail
+
+bundle=$(realpath "$1")
+work=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+for tool in ardour7-lua /usr/lib/ardour7/ardour-vst3-scanner python3; do
+    command -v "$tool" > /dev/null || { echo "missing $tool: run scripts/setup" >&2; exit 1; }
+done
+
+rm -rf "$work"
+mkdir -p "$work/home/.vst3" "$work/session"
+work=$(realpath "$work")
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"
+export VANTOREL_SESSION_DIR="$work/session"
+
+# Ardour trusts a scanner's cache file only when it is newer than the module by whole
+# seconds; a bundle copied and scanned within the same second is otherwise listed as
+# "new" and never loaded. Dating the copy back makes the order unambiguous.
+cp -r "$bundle" "$HOME/.vst3/"
+find "$HOME/.vst3/Vantorel.vst3" -exec touch -h -d '@1600000000' {} +
+
+LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -q -f "$HOME/.vst3/Vantorel.vst3"
+ls "$HOME"/.cache/ardour7/vst/*.v3i > /dev/null || { echo "the scanner wrote no cache file" >&2; exit 1; }
+
+run_step() {
+    VANTOREL_ARDOUR_STEP=$1 timeout 300 ardour7-lua "$here/session.lua" > "$work/$1.log" 2>&1
+}
+
+if ! run_step create; then
+    # Ardour 7.3 corrupts its heap now and then while tearing down an export (seen as
+    # often without Vantorel on the track). Only a failure before the session was saved
+    # counts; Vantorel's own teardown is checked by the reopen step, which must exit cleanly.
+    if [ ! -f "$VANTOREL_SESSION_DIR/created.txt" ]; then
+        grep -v "Ignored format" "$work/create.log" >&2
+        echo "ardour: creating the session failed" >&2
+        exit 1
+    fi
+    echo "note: ardour7-lua failed after the export and save (Ardour's export teardown); carrying on"
+fi
+
+if ! run_step reopen; then
+    grep -v "Ignored format" "$work/reopen.log" >&2
+    echo "ardour: reopening the session failed" >&2
+    exit 1
+fi
+
+python3 "$here/check_session.py" "$VANTOREL_SESSION_DIR"
