@@ -48,6 +48,7 @@ void UIElement::setValue (float v)
         return;
 
     frameImage = makeFrameImage (width, height);
+    shownFrame = -1;
 
     if (frameImage.isValid() && numFrames > 0 && strip.isValid())
     {
@@ -69,6 +70,7 @@ void UIElement::setValue (float v)
                 juce::Graphics g (frameImage);
                 g.drawImageTransformed (source, juce::AffineTransform::scale ((float) width / (float) stripWidth,
                                                                               (float) height / (float) frameHeight));
+                shownFrame = (int) index;
             }
         }
     }

@@ -41,6 +41,9 @@ public:
 
     void paint (juce::Graphics& g) override;
 
+    /** The frame the last rendering showed; -1 when it showed nothing. */
+    int getFrameIndex() const noexcept { return shownFrame; }
+
     // The spec in force; read by the owner to lay out the element and its controls.
     juce::Image strip;
     int numFrames = 0;
@@ -53,6 +56,7 @@ public:
 private:
     juce::Image frameImage;
     bool painting = false;
+    int shownFrame = -1;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (UIElement)
 };
