@@ -360,27 +360,71 @@ TEST_F (PresetFixture, BarLayoutAtTheDefaultSize)
     EXPECT_EQ (bar.deleteButton.getButtonText(), "Delete");
 }
 
-TEST (TopBarLayout, FollowsTheStripSize)
+TEST (TopBarLayout, FollowsTheStripSizeDownToEveryButton)
 {
     ScopedHome home;
     TemplateAudioProcessor processor;
     TopBar bar (&processor.undoManager, processor.apvts);
 
-    const std::tuple<int, int, juce::Rectangle<int>, juce::Rectangle<int>> cases[] = {
-        { 636, 24, { 0, 2, 127, 20 }, { 127, 2, 509, 20 } },
-        { 423, 16, { 0, 1, 84, 14 }, { 84, 1, 339, 14 } },
-        { 954, 36, { 0, 3, 190, 30 }, { 190, 3, 764, 30 } },
-    };
-    for (const auto& [w, h, undoRedo, presets] : cases)
+    using R = juce::Rectangle<int>;
+    struct Row
     {
-        bar.setSize (w, h);
-        EXPECT_EQ (bar.undoRedoArea.getBounds(), undoRedo);
-        EXPECT_EQ (bar.presetsArea.getBounds(), presets);
+        int width, height;
+        R undoRedo, presets;
+        R undo, redo;
+        R previous, label, next, save, remove;
+    };
+    const Row rows[] = {
+        { 636, 24, { 0, 2, 127, 20 }, { 127, 2, 509, 20 }, { 31, 0, 31, 20 }, { 62, 0, 31, 20 },
+          { 0, 0, 50, 20 }, { 50, 0, 152, 20 }, { 202, 0, 50, 20 }, { 277, 0, 50, 20 }, { 352, 0, 50, 20 } },
+        { 423, 16, { 0, 1, 84, 14 }, { 84, 1, 339, 14 }, { 21, 0, 21, 14 }, { 42, 0, 21, 14 },
+          { 0, 0, 33, 14 }, { 33, 0, 101, 14 }, { 134, 0, 33, 14 }, { 183, 0, 33, 14 }, { 232, 0, 33, 14 } },
+        { 954, 36, { 0, 3, 190, 30 }, { 190, 3, 764, 30 }, { 47, 0, 47, 30 }, { 94, 0, 47, 30 },
+          { 0, 0, 76, 30 }, { 76, 0, 229, 30 }, { 305, 0, 76, 30 }, { 419, 0, 76, 30 }, { 533, 0, 76, 30 } },
+    };
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (juce::String (row.width) + " x " + juce::String (row.height));
+        bar.setSize (row.width, row.height);
+        EXPECT_EQ (bar.undoRedoArea.getBounds(), row.undoRedo);
+        EXPECT_EQ (bar.presetsArea.getBounds(), row.presets);
+        EXPECT_EQ (bar.undoRedoArea.undoButton.getBounds(), row.undo);
+        EXPECT_EQ (bar.undoRedoArea.redoButton.getBounds(), row.redo);
+        EXPECT_EQ (bar.presetsArea.previousButton.getBounds(), row.previous);
+        EXPECT_EQ (bar.presetsArea.presetLabel.getBounds(), row.label);
+        EXPECT_EQ (bar.presetsArea.nextButton.getBounds(), row.next);
+        EXPECT_EQ (bar.presetsArea.saveButton.getBounds(), row.save);
+        EXPECT_EQ (bar.presetsArea.deleteButton.getBounds(), row.remove);
     }
 
     bar.setSize (636, 24);
-    EXPECT_EQ (bar.undoRedoArea.undoButton.getBounds(), juce::Rectangle<int> (31, 0, 31, 20));
-    EXPECT_EQ (bar.undoRedoArea.redoButton.getBounds(), juce::Rectangle<int> (62, 0, 31, 20));
     const auto image = bar.createComponentSnapshot (bar.getLocalBounds());
-    EXPECT_EQ (image.getPixelAt (1, 0).getARGB(), 0xff000000u);
+    EXPECT_EQ (image.getPixelAt (1, 0).getARGB(), 0xff000000u); // the strip is black
+}
+
+TEST_F (PresetFixture, AnyMouseButtonReleasedOnTheLabelRefreshesAndOpensTheMenu)
+{
+    const std::pair<const char*, juce::ModifierKeys> buttons[] = {
+        { "left", juce::ModifierKeys::leftButtonModifier },
+        { "right", juce::ModifierKeys::rightButtonModifier },
+    };
+
+    int count = 0;
+    for (const auto& [name, mods] : buttons)
+    {
+        SCOPED_TRACE (name);
+        label.savePreset ("added " + juce::String (++count)); // the menu does not know it yet
+        ASSERT_FALSE (label.presetNames.contains ("added " + juce::String (count)));
+
+        const auto at = label.getLocalBounds().getCentre().toFloat();
+        const juce::MouseEvent release (juce::Desktop::getInstance().getMainMouseSource(), at, mods,
+                                        juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
+                                        &label, &label, juce::Time::getCurrentTime(), at,
+                                        juce::Time::getCurrentTime(), 1, false);
+        label.mouseUp (release);
+        EXPECT_TRUE (label.presetNames.contains ("added " + juce::String (count)));
+        EXPECT_EQ (label.presetMenu.getNumItems(), count);
+        EXPECT_FALSE (label.isBeingEdited()); // a single click never starts editing
+    }
 }
