@@ -250,8 +250,9 @@ TEST (HostedModule, StateRestoresIntoASecondInstanceWithBypass)
 
     // Move every parameter away from its default, and switch the host bypass on.
     const std::pair<const char*, float> settings[] = {
-        { "Delay time", (0.5f - 0.01f) / 0.99f }, // 0.5 s, on the delay's 0.01 s grid { "Feedback", 0.3f }, { "cutoff", 0.8f }, { "ishpf", 1.0f }, { "panic", 1.0f },
-        { "feedbackboost", 0.0f }, { "onoff", 0.0f }, { "mix", 1.0f }, { "oversampling", 1.0f }, { "Bypass", 1.0f },
+        { "Delay time", (0.5f - 0.01f) / 0.99f }, // 0.5 s, on the delay's 0.01 s grid
+        { "Feedback", 0.3f }, { "cutoff", 0.8f }, { "ishpf", 1.0f }, { "panic", 1.0f }, { "feedbackboost", 0.0f },
+        { "onoff", 0.0f }, { "mix", 1.0f }, { "oversampling", 1.0f }, { "Bypass", 1.0f },
     };
     for (const auto& [name, value] : settings)
     {
