@@ -105,9 +105,17 @@ namespace
         if (! bundle.exists())
             fail ("no VST3 module at " + bundle.getFullPathName());
 
+        // JUCE's VST3 hosting on Windows loads only the module file inside the bundle folder.
+       #if JUCE_WINDOWS
+        const auto module = bundle.isDirectory() ? bundle.getChildFile ("Contents/x86_64-win").getChildFile (bundle.getFileName())
+                                                 : bundle;
+       #else
+        const auto& module = bundle;
+       #endif
+
         juce::VST3PluginFormat format;
         juce::OwnedArray<juce::PluginDescription> types;
-        format.findAllTypesForFile (types, bundle.getFullPathName());
+        format.findAllTypesForFile (types, module.getFullPathName());
 
         if (types.isEmpty())
             fail ("not a loadable VST3 module: " + bundle.getFullPathName());
