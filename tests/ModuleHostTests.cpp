@@ -13,6 +13,7 @@ using namespace Steinberg;
 namespace
 {
     juce::File bundle() { return juce::File (VANTOREL_VST3_BUNDLE); }
+    juce::String hostablePath() { return juceHostablePath (bundle()).getFullPathName(); }
 
     constexpr juce::uint32 fourCC (const char (&code)[5])
     {
@@ -51,7 +52,7 @@ namespace
     {
         juce::VST3PluginFormat format;
         juce::OwnedArray<juce::PluginDescription> types;
-        format.findAllTypesForFile (types, bundle().getFullPathName());
+        format.findAllTypesForFile (types, hostablePath());
         if (types.isEmpty())
             return {};
 
@@ -72,7 +73,7 @@ TEST (Module, ExportsTheVst3EntryPoints)
 {
     Vst3Module module (bundle());
     ASSERT_TRUE (module.isLoaded()) << module.error;
-    for (const auto* name : { "GetPluginFactory", "ModuleEntry", "ModuleExit" })
+    for (const auto* name : entryPointNames)
         EXPECT_NE (module.symbol (name), nullptr) << name;
 }
 
@@ -219,7 +220,7 @@ TEST (HostedModule, ScanFindsTheEffect)
 {
     juce::VST3PluginFormat format;
     juce::OwnedArray<juce::PluginDescription> types;
-    format.findAllTypesForFile (types, bundle().getFullPathName());
+    format.findAllTypesForFile (types, hostablePath());
     ASSERT_EQ (types.size(), 1);
 
     const auto& d = *types[0];
@@ -251,8 +252,8 @@ TEST (HostedModule, StateRestoresIntoASecondInstanceWithBypass)
     // Move every parameter away from its default, and switch the host bypass on.
     const std::pair<const char*, float> settings[] = {
         { "Delay time", (0.5f - 0.01f) / 0.99f }, // 0.5 s, on the delay's 0.01 s grid
-        { "Feedback", 0.3f }, { "cutoff", 0.8f }, { "ishpf", 1.0f }, { "panic", 1.0f },
-        { "feedbackboost", 0.0f }, { "onoff", 0.0f }, { "mix", 1.0f }, { "oversampling", 1.0f }, { "Bypass", 1.0f },
+        { "Feedback", 0.3f }, { "cutoff", 0.8f }, { "ishpf", 1.0f }, { "panic", 1.0f }, { "feedbackboost", 0.0f },
+        { "onoff", 0.0f }, { "mix", 1.0f }, { "oversampling", 1.0f }, { "Bypass", 1.0f },
     };
     for (const auto& [name, value] : settings)
     {

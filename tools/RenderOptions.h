@@ -17,6 +17,14 @@ struct RenderOptions
     int channels = 2;            // for the built-in signal only
     double tailSeconds = 0.0;
     bool quiet = false;
+
+    // Screenshot mode: the editor in a real window instead of a render.
+    juce::File screenshot;
+    int width = 0, height = 0; // 0: the editor's own size
+    bool loud = false, menu = false;
+    double waitSeconds = 5.0; // from the first painted frame; JUCE's splash shows 2 s, then fades for 2 s
+
+    bool isScreenshot() const { return screenshot != juce::File(); }
 };
 
 inline juce::StringArray knownParameterIds()
@@ -51,12 +59,22 @@ inline juce::String renderUsage()
     return "usage: vantorel-render [--plugin BUNDLE] [--in INPUT.wav] --out OUTPUT.wav\n"
            "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
            "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
+           "       vantorel-render --screenshot FILE.png [--size WxH] [--loud] [--menu] [--wait SECONDS]\n"
+           "                       [--plugin BUNDLE] [--set id=value ...] [--state FILE] [--quiet]\n"
            "\n"
            "Runs audio through the Vantorel VST3 module as a host does and writes a 32-bit float WAV.\n"
            "Without --in, a built-in test signal (clicks and a plucked tone) is rendered.\n"
            "Parameters are set in real units: delay in seconds (0.01..1), feedback (0..1),\n"
            "cutoff in Hz (100..4000), switches as on/off: ishpf panic feedbackboost onoff mix oversampling.\n"
-           "--state loads a host state saved by --save-state; --set values apply after it.";
+           "--state loads a host state saved by --save-state; --set values apply after it.\n"
+           "\n"
+           "--screenshot opens the module's editor in a window on the X display ($DISPLAY, e.g. Xvfb)\n"
+           "and saves the window's pixels as a PNG. --size resizes the editor (it keeps its proportion\n"
+           "between 706x242 and 1590x546); --loud plays a loud sine through it meanwhile, so the meter\n"
+           "rises and the clip LED lights; --menu clicks the preset name and saves the bottom strip\n"
+           "with the preset menu; --wait is the time to let it paint after its first frame (default 5,\n"
+           "long enough for JUCE's splash to fade). It reports on stderr the time from creating the\n"
+           "editor to its first painted frame and the memory the editor took.";
 }
 
 /** Returns false with an empty error for --help, false with a message for bad arguments. */
@@ -71,9 +89,13 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         if (arg == "--help" || arg == "-h")
             return false;
 
-        if (arg == "--quiet")
+        bool* const flag = arg == "--quiet"    ? &options.quiet
+                         : arg == "--loud"   ? &options.loud
+                         : arg == "--menu"   ? &options.menu
+                                             : nullptr;
+        if (flag != nullptr)
         {
-            options.quiet = true;
+            *flag = true;
             continue;
         }
 
@@ -88,6 +110,31 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
 
         if (arg == "--plugin")
             options.plugin = cwd.getChildFile (value);
+        else if (arg == "--screenshot")
+            options.screenshot = cwd.getChildFile (value);
+        else if (arg == "--size")
+        {
+            double w = 0.0, h = 0.0;
+            const auto wText = value.upToFirstOccurrenceOf ("x", false, true);
+            const auto hText = value.fromFirstOccurrenceOf ("x", false, true);
+            if (! parseNumber (wText, w) || ! parseNumber (hText, h) || w != std::floor (w) || h != std::floor (h)
+                || w < 1 || h < 1 || w > 8192 || h > 8192)
+            {
+                error = "bad size '" + value + "' (expected WxH, e.g. 1060x364)";
+                return false;
+            }
+            options.width = (int) w;
+            options.height = (int) h;
+        }
+        else if (arg == "--wait")
+        {
+            if (! parseNumber (value, number) || number < 0 || number > 600)
+            {
+                error = "bad wait '" + value + "' (0..600 seconds)";
+                return false;
+            }
+            options.waitSeconds = number;
+        }
         else if (arg == "--in")
             options.input = cwd.getChildFile (value);
         else if (arg == "--out")
@@ -147,6 +194,22 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
             error = "unknown option " + arg;
             return false;
         }
+    }
+
+    if (options.isScreenshot())
+    {
+        if (options.output != juce::File() || options.input != juce::File() || options.stateOut != juce::File())
+        {
+            error = "--screenshot renders no audio: --out, --in and --save-state do not apply";
+            return false;
+        }
+        return true;
+    }
+
+    if (options.loud || options.menu || options.width > 0)
+    {
+        error = "--size, --loud and --menu need --screenshot";
+        return false;
     }
 
     if (options.output == juce::File())

@@ -3,11 +3,15 @@
 //   vantorel-render [--plugin BUNDLE] [--in INPUT.wav] --out OUTPUT.wav
 //                   [--set id=value ...] [--block N] [--tail SECONDS]
 //                   [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]
+//   vantorel-render --screenshot FILE.png [--size WxH] [--loud] [--menu] [--wait SECONDS] ...
 //
 // Without --in it renders a built-in test signal (clicks and a plucked tone followed by
-// silence) so the echoes can be heard and measured.
+// silence) so the echoes can be heard and measured. --screenshot shows the module's editor
+// in a window on the X display instead and saves its pixels.
 
 #include "RenderOptions.h"
+#include "Screenshot.h"
+#include "XScreen.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -105,9 +109,17 @@ namespace
         if (! bundle.exists())
             fail ("no VST3 module at " + bundle.getFullPathName());
 
+        // JUCE's VST3 hosting on Windows loads only the module file inside the bundle folder.
+       #if JUCE_WINDOWS
+        const auto module = bundle.isDirectory() ? bundle.getChildFile ("Contents/x86_64-win").getChildFile (bundle.getFileName())
+                                                 : bundle;
+       #else
+        const auto& module = bundle;
+       #endif
+
         juce::VST3PluginFormat format;
         juce::OwnedArray<juce::PluginDescription> types;
-        format.findAllTypesForFile (types, bundle.getFullPathName());
+        format.findAllTypesForFile (types, module.getFullPathName());
 
         if (types.isEmpty())
             fail ("not a loadable VST3 module: " + bundle.getFullPathName());
@@ -119,6 +131,47 @@ namespace
             fail ("could not create the plug-in: " + error);
 
         return instance;
+    }
+
+    /** Restores the saved state, then applies the --set values on top of it. */
+    void configure (juce::AudioPluginInstance& instance, const RenderOptions& options)
+    {
+        if (options.stateIn != juce::File())
+        {
+            juce::MemoryBlock state;
+            if (! options.stateIn.loadFileAsData (state) || state.isEmpty())
+                fail ("cannot read state file " + options.stateIn.getFullPathName());
+            instance.setStateInformation (state.getData(), (int) state.getSize());
+        }
+
+        auto settings = options.settings;
+
+        // The loud signal should reach the output through the delay too; an explicit
+        // --set mix=... still has the last word.
+        if (options.loud)
+            settings.insert (settings.begin(), { "mix", "on" });
+
+        for (const auto& [id, text] : settings)
+        {
+            auto* p = findParameter (instance, id);
+            if (p == nullptr)
+                fail ("unknown parameter '" + id + "' (known: " + knownParameterIds().joinIntoString (", ") + ")", 2);
+            p->setValueNotifyingHost (toNormalised (*p, id, text));
+        }
+    }
+
+    int screenshot (const RenderOptions& options, XScreen& screen)
+    {
+        auto instance = loadModule (options.plugin, 48000.0, 512);
+
+        juce::AudioProcessor::BusesLayout layout;
+        layout.inputBuses.add (juce::AudioChannelSet::stereo());
+        layout.outputBuses.add (juce::AudioChannelSet::stereo());
+        if (! instance->setBusesLayout (layout))
+            fail ("the plug-in refused a stereo layout");
+
+        configure (*instance, options);
+        return takeScreenshot (*instance, options, screen);
     }
 
     int run (const RenderOptions& options)
@@ -166,21 +219,7 @@ namespace
         if (! instance->setBusesLayout (layout))
             fail ("the plug-in refused a " + set.getDescription() + " layout");
 
-        if (options.stateIn != juce::File())
-        {
-            juce::MemoryBlock state;
-            if (! options.stateIn.loadFileAsData (state) || state.isEmpty())
-                fail ("cannot read state file " + options.stateIn.getFullPathName());
-            instance->setStateInformation (state.getData(), (int) state.getSize());
-        }
-
-        for (const auto& [id, text] : options.settings)
-        {
-            auto* p = findParameter (*instance, id);
-            if (p == nullptr)
-                fail ("unknown parameter '" + id + "' (known: " + knownParameterIds().joinIntoString (", ") + ")", 2);
-            p->setValueNotifyingHost (toNormalised (*p, id, text));
-        }
+        configure (*instance, options);
 
         instance->setNonRealtime (true);
         instance->prepareToPlay (rate, options.blockSize);
@@ -246,8 +285,6 @@ namespace
 
 int main (int argc, char* argv[])
 {
-    juce::ScopedJuceInitialiser_GUI juce;
-
     juce::StringArray args;
     for (int i = 1; i < argc; ++i)
         args.add (juce::String::fromUTF8 (argv[i]));
@@ -264,5 +301,19 @@ int main (int argc, char* argv[])
         return 0;
     }
 
-    return run (options);
+    // The display is checked, and the atoms a window manager would have made are created,
+    // before any JUCE code (the tool's or the module's) connects to it.
+    std::unique_ptr<XScreen> screen;
+    if (options.isScreenshot())
+    {
+        std::string why;
+        screen = XScreen::open (why);
+        if (screen == nullptr)
+            fail (why);
+        screen->createWindowManagerAtoms();
+    }
+
+    juce::ScopedJuceInitialiser_GUI juce;
+
+    return screen != nullptr ? screenshot (options, *screen) : run (options);
 }

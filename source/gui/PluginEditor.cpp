@@ -1,19 +1,109 @@
 #include "PluginEditor.h"
 
+#include "BarScale.h"
+#include "Links.h"
 #include "processor/PluginProcessor.h"
 
 TemplateAudioProcessorEditor::TemplateAudioProcessorEditor (TemplateAudioProcessor& owner)
     : juce::AudioProcessorEditor (owner)
-    , processor (owner)
+    , audioProcessor (owner)
+    , view (owner)
+    , delayAttachment (owner.apvts, "delay", delaySlider)
+    , feedbackAttachment (owner.apvts, "feedback", feedbackSlider)
+    , cutoffAttachment (owner.apvts, "cutoff", cutoffSlider)
+    , powerAttachment (owner.apvts, "onoff", powerButton)
+    , mixAttachment (owner.apvts, "mix", mixButton)
+    , boostAttachment (owner.apvts, "feedbackboost", boostButton)
+    , panicAttachment (owner.apvts, "panic", panicButton)
+    , filterAttachment (owner.apvts, "ishpf", filterButton)
+    , topBar (&owner.undoManager, owner.apvts)
+    , valuesLabel (owner)
 {
-    setSize (1060, 364);
+    setSize (designWidth, designHeight);
+
+    addAndMakeVisible (view);
+
+    const std::pair<juce::Slider*, const char*> sliders[] = {
+        { &delaySlider, "delay" }, { &feedbackSlider, "feedback" }, { &cutoffSlider, "cutoff" }
+    };
+    for (auto [slider, id] : sliders)
+    {
+        slider->setLookAndFeel (&customLookAndFeel);
+        slider->setSliderStyle (juce::Slider::RotaryHorizontalDrag);
+        slider->setTextBoxStyle (juce::Slider::NoTextBox, false, 0, 0);
+        slider->setTitle (owner.apvts.getParameter (id)->getName (64));
+        addAndMakeVisible (slider);
+    }
+
+    const std::pair<juce::ToggleButton*, const char*> toggles[] = {
+        { &powerButton, "onoff" }, { &mixButton, "mix" }, { &boostButton, "feedbackboost" },
+        { &panicButton, "panic" }, { &filterButton, "ishpf" }
+    };
+    for (auto [toggle, id] : toggles)
+    {
+        toggle->setLookAndFeel (&customLookAndFeel);
+        toggle->setTitle (owner.apvts.getParameter (id)->getName (64));
+        addAndMakeVisible (toggle);
+    }
+
+    addAndMakeVisible (logoButton);
+    addAndMakeVisible (topBar);
+    addAndMakeVisible (supportButton);
+    addAndMakeVisible (valuesLabel);
+
+    logoButton.setTitle ("Korvane web site");
+    logoButton.setDescription (juce::String ("Opens ") + Links::website + " in your browser");
+    logoButton.onClick = [] { juce::URL (Links::website).launchInDefaultBrowser(); };
+
+    supportButton.setButtonText ("Support Us !");
+    supportButton.setDescription (juce::String ("Opens ") + Links::donation + " in your browser");
+    supportButton.onClick = [] { juce::URL (Links::donation).launchInDefaultBrowser(); };
+
+    constrainer.setFixedAspectRatio ((double) designWidth / (double) designHeight);
+    constrainer.setSizeLimits (minWidth, minHeight, maxWidth, maxHeight);
+    setConstrainer (&constrainer);
+    setResizable (false, true);
 }
 
-TemplateAudioProcessorEditor::~TemplateAudioProcessorEditor() = default;
-
-void TemplateAudioProcessorEditor::paint (juce::Graphics& g)
+TemplateAudioProcessorEditor::~TemplateAudioProcessorEditor()
 {
-    g.fillAll (juce::Colour (0xffd0d0d0));
-    g.setColour (juce::Colours::black);
-    g.drawText ("Vantorel", getLocalBounds(), juce::Justification::centred);
+    // The look-and-feel is destroyed before the controls that use it.
+    for (auto [control, element] : overlays())
+        control->setLookAndFeel (nullptr);
+}
+
+std::vector<std::pair<juce::Component*, UIElement*>> TemplateAudioProcessorEditor::overlays()
+{
+    return { { &delaySlider, &view.delayKnob },
+             { &feedbackSlider, &view.feedbackKnob },
+             { &cutoffSlider, &view.cutoffKnob },
+             { &powerButton, &view.powerSwitch },
+             { &mixButton, &view.mixSwitch },
+             { &boostButton, &view.boostSwitch },
+             { &panicButton, &view.panicSwitch },
+             { &filterButton, &view.filterSwitch } };
+}
+
+void TemplateAudioProcessorEditor::resized()
+{
+    const int w = getWidth(), h = getHeight();
+
+    const int surfaceHeight = juce::jmin (h, (int) (w / (1060.0 / 340.0)));
+    view.setBounds (0, 0, w, surfaceHeight);
+
+    for (auto [control, element] : overlays())
+        control->setBounds (element->x, element->y, element->width, element->height);
+
+    logoButton.setBounds (0, 0, (int) ((float) w * 0.4f), (int) ((float) h * 0.2f));
+
+    const int stripHeight = h - surfaceHeight;
+    barScale = (float) stripHeight / 24.0f;
+
+    const int topBarWidth = juce::jmin (w, (int) ((float) w * 0.6f));
+    topBar.setBounds (0, surfaceHeight, topBarWidth, stripHeight);
+
+    const int supportWidth = juce::jmin (w - topBarWidth, (int) ((float) w * 0.1f));
+    supportButton.setBounds (topBarWidth, surfaceHeight, supportWidth, stripHeight);
+
+    valuesLabel.setBounds (topBarWidth + supportWidth, surfaceHeight, w - topBarWidth - supportWidth, stripHeight);
 }

@@ -1,20 +1,49 @@
 #pragma once
 
+#include "CustomLAF.h"
+#include "KnobValuesLabel.h"
+#include "UIView.h"
+#include "bottombar/TopBar.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 class TemplateAudioProcessor;
 
-/** The plug-in window. */
+/** The plug-in window: the control surface with invisible controls over its knobs and
+    switches, and the bottom strip with the preset tools, a link and the value readout. */
 class TemplateAudioProcessorEditor : public juce::AudioProcessorEditor
 {
 public:
     explicit TemplateAudioProcessorEditor (TemplateAudioProcessor& owner);
     ~TemplateAudioProcessorEditor() override;
 
-    void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    /** The window's design size and its limits (the proportion is fixed). */
+    static constexpr int designWidth = 1060, designHeight = 364;
+    static constexpr int minWidth = 706, minHeight = 242, maxWidth = 1590, maxHeight = 546;
+
+    TemplateAudioProcessor& audioProcessor;
+    juce::ComponentBoundsConstrainer constrainer;
+    UIView view;
+
+    juce::Slider delaySlider, feedbackSlider, cutoffSlider;
+    juce::ToggleButton powerButton, mixButton, boostButton, panicButton, filterButton;
+
+    using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
+    using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
+    SliderAttachment delayAttachment, feedbackAttachment, cutoffAttachment;
+    ButtonAttachment powerAttachment, mixAttachment, boostAttachment, panicAttachment, filterAttachment;
+
+    CustomLAF customLookAndFeel;
+    juce::ImageButton logoButton;
+    TopBar topBar;
+    juce::TextButton supportButton;
+    KnobValuesLabel valuesLabel;
 
 private:
-    TemplateAudioProcessor& processor;
+    /** Each invisible control with the element it lies over. */
+    std::vector<std::pair<juce::Component*, UIElement*>> overlays();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TemplateAudioProcessorEditor)
 };

@@ -110,7 +110,7 @@ void TemplateAudioProcessor::setStateInformation (const void* data, int sizeInBy
     if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (apvts.state.getType().toString()))
         return;
 
-    replaceParameterState (juce::ValueTree::fromXml (*xml));
+    replaceParameterState (apvts, juce::ValueTree::fromXml (*xml));
 }
 
 std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseStateBlob (const void* data, int sizeInBytes)
@@ -141,7 +141,7 @@ std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseStateBlob (const 
     return xml;
 }
 
-void TemplateAudioProcessor::replaceParameterState (juce::ValueTree newState)
+void TemplateAudioProcessor::replaceParameterState (juce::AudioProcessorValueTreeState& parameters, juce::ValueTree newState)
 {
     // The parameter tree would reset a parameter the new tree does not mention to its
     // default; a partial state should leave such a parameter as it is instead.
@@ -152,11 +152,11 @@ void TemplateAudioProcessor::replaceParameterState (juce::ValueTree newState)
 
         juce::ValueTree child ("PARAM");
         child.setProperty ("id", id, nullptr);
-        child.setProperty ("value", apvts.getRawParameterValue (id)->load(), nullptr);
+        child.setProperty ("value", parameters.getRawParameterValue (id)->load(), nullptr);
         newState.appendChild (child, nullptr);
     }
 
-    apvts.replaceState (newState);
+    parameters.replaceState (newState);
 }
 
 //==============================================================================

@@ -47,7 +47,7 @@ public:
 
     /** Installs a saved parameter tree (host state or preset) and clears the undo
         history. Parameters the tree does not mention keep their current values. */
-    void replaceParameterState (juce::ValueTree newState);
+    static void replaceParameterState (juce::AudioProcessorValueTreeState& parameters, juce::ValueTree newState);
 
     /** Unwraps the XML of a state blob; nothing for anything malformed or truncated. */
     static std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes);

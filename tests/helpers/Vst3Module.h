@@ -1,7 +1,8 @@
 #pragma once
 
-// Loads the built VST3 module the way a host does: dlopen, ModuleEntry, GetPluginFactory,
-// and gives typed access to the SDK interfaces it hands out.
+// Loads the built VST3 module the way a host does: load the library, call its entry point
+// (ModuleEntry on Linux, InitDll on Windows), GetPluginFactory, and gives typed access to
+// the SDK interfaces it hands out.
 
 #include <juce_core/juce_core.h>
 
@@ -12,17 +13,40 @@
 #include <pluginterfaces/vst/ivstmessage.h>
 #include <pluginterfaces/vst/ivstunits.h>
 
-#include <dlfcn.h>
+#if ! JUCE_WINDOWS
+ #include <dlfcn.h>
+#endif
 
 #include <array>
 #include <string>
 
 namespace testhelpers
 {
+#if JUCE_WINDOWS
+    inline constexpr const char* entryPointNames[] = { "GetPluginFactory", "InitDll", "ExitDll" };
+#else
+    inline constexpr const char* entryPointNames[] = { "GetPluginFactory", "ModuleEntry", "ModuleExit" };
+#endif
+
     /** The module file inside the bundle for this platform. */
     inline juce::File vst3Binary (const juce::File& bundle)
     {
+#if JUCE_WINDOWS
+        return bundle.getChildFile ("Contents/x86_64-win").getChildFile (bundle.getFileName());
+#else
         return bundle.getChildFile ("Contents/x86_64-linux").getChildFile (bundle.getFileNameWithoutExtension() + ".so");
+#endif
+    }
+
+    /** What to give JUCE's VST3 hosting: it takes the bundle folder on Linux, but on Windows
+        it only accepts the module file inside it. */
+    inline juce::File juceHostablePath (const juce::File& bundle)
+    {
+#if JUCE_WINDOWS
+        return bundle.isDirectory() ? vst3Binary (bundle) : bundle;
+#else
+        return bundle;
+#endif
     }
 
     inline juce::String fromString128 (const Steinberg::Vst::TChar* text)
@@ -94,37 +118,44 @@ namespace testhelpers
         Interface* ptr = nullptr;
     };
 
-    /** A loaded module; unloads it (ModuleExit, dlclose) on destruction. */
+    /** A loaded module; unloads it (ModuleExit or ExitDll, then the library) on destruction. */
     class Vst3Module
     {
     public:
         explicit Vst3Module (const juce::File& bundle)
         {
-            handle = dlopen (vst3Binary (bundle).getFullPathName().toRawUTF8(), RTLD_NOW | RTLD_LOCAL);
-            if (handle == nullptr)
+            const auto path = vst3Binary (bundle).getFullPathName();
+            if (! library.open (path))
             {
+#if JUCE_WINDOWS
+                error = "cannot load " + path.toStdString();
+#else
                 error = dlerror();
+#endif
                 return;
             }
 
-            moduleEntry = reinterpret_cast<bool (*) (void*)> (dlsym (handle, "ModuleEntry"));
-            moduleExit = reinterpret_cast<bool (*)()> (dlsym (handle, "ModuleExit"));
-            getFactory = reinterpret_cast<Steinberg::IPluginFactory* (*) ()> (dlsym (handle, "GetPluginFactory"));
+            moduleEntry = reinterpret_cast<EntryFunction> (library.getFunction (entryPointNames[1]));
+            moduleExit = reinterpret_cast<bool (*)()> (library.getFunction (entryPointNames[2]));
+            getFactory = reinterpret_cast<Steinberg::IPluginFactory* (*) ()> (library.getFunction (entryPointNames[0]));
 
             if (moduleEntry != nullptr)
-                entered = moduleEntry (handle);
+#if JUCE_WINDOWS
+                entered = moduleEntry();
+#else
+                entered = moduleEntry (library.getNativeHandle());
+#endif
         }
 
         ~Vst3Module()
         {
             if (entered && moduleExit != nullptr)
                 moduleExit();
-            if (handle != nullptr)
-                dlclose (handle);
+            library.close();
         }
 
-        bool isLoaded() const { return handle != nullptr && entered && getFactory != nullptr; }
-        void* symbol (const char* name) const { return handle != nullptr ? dlsym (handle, name) : nullptr; }
+        bool isLoaded() const { return library.getNativeHandle() != nullptr && entered && getFactory != nullptr; }
+        void* symbol (const char* name) { return library.getNativeHandle() != nullptr ? library.getFunction (name) : nullptr; }
 
         /** A new reference to the module's factory. */
         ComPtr<Steinberg::IPluginFactory> factory() const
@@ -135,9 +166,14 @@ namespace testhelpers
         std::string error;
 
     private:
-        void* handle = nullptr;
+#if JUCE_WINDOWS
+        using EntryFunction = bool (*)();
+#else
+        using EntryFunction = bool (*) (void*);
+#endif
+        juce::DynamicLibrary library;
         bool entered = false;
-        bool (*moduleEntry) (void*) = nullptr;
+        EntryFunction moduleEntry = nullptr;
         bool (*moduleExit)() = nullptr;
         Steinberg::IPluginFactory* (*getFactory)() = nullptr;
 

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** Describes one filmstrip element: the strip, how many frames it holds, the box the
+    owner places the element in, and the value to show first. */
+struct UIElementSpec
+{
+    juce::Image strip;        ///< frames stacked vertically, frame 0 at the top
+    int numFrames = 0;
+    int x = 0;                ///< box in the parent's coordinates
+    int y = 0;
+    int width = 0;            ///< also the size the frame is rendered at
+    int height = 0;
+    float initialValue = 0.0f;
+};
+
+/** Shows the frame of a filmstrip picked by a value from 0 to 1.
+
+    The frame is scaled to the element's size once per value change, into an image of
+    its own, so painting is a plain copy. The element only displays: input reaches the
+    parameters through controls that the owner lays over it, and the owner positions
+    the element from x, y, width and height.
+
+    Everything here runs on the message thread.
+*/
+class UIElement : public juce::Component
+{
+public:
+    /** Copies the spec and renders its initial value. */
+    explicit UIElement (UIElementSpec spec);
+
+    /** Takes over a new strip, frame count and box. Renders and repaints nothing: call
+        setValue when the change must show at once; until then the element keeps showing
+        the frame rendered at the previous size. */
+    void setSpec (const UIElementSpec& spec);
+
+    /** Renders the frame for v (values above 1 show the last frame) and repaints.
+        A value that arrives while the element paints is dropped. */
+    void setValue (float v);
+
+    void paint (juce::Graphics& g) override;
+
+    /** The frame the last rendering showed; -1 when it showed nothing. */
+    int getFrameIndex() const noexcept { return shownFrame; }
+
+    // The spec in force; read by the owner to lay out the element and its controls.
+    juce::Image strip;
+    int numFrames = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    float initialValue = 0.0f;
+
+private:
+    juce::Image frameImage;
+    bool painting = false;
+    int shownFrame = -1;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (UIElement)
+};

@@ -1,0 +1,430 @@
+// The preset store and the preset bar, with the documents folder in a scratch HOME.
+
+#include "helpers/MessageLoop.h"
+#include "helpers/ProcessorHelpers.h"
+
+#include "gui/bottombar/PresetsArea.h"
+#include "gui/bottombar/TopBar.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace testhelpers;
+
+namespace
+{
+    /** Points HOME (and with it the documents folder) at a fresh temporary folder. */
+    struct ScopedHome
+    {
+        juce::TemporaryFile folder { "vantorel-home" };
+        juce::String previous { juce::SystemStats::getEnvironmentVariable ("HOME", {}) };
+
+        ScopedHome()
+        {
+            folder.getFile().createDirectory();
+            setenv ("HOME", folder.getFile().getFullPathName().toRawUTF8(), 1);
+        }
+
+        ~ScopedHome()
+        {
+            setenv ("HOME", previous.toRawUTF8(), 1);
+            folder.getFile().deleteRecursively();
+        }
+
+        juce::File presets() const { return folder.getFile().getChildFile ("Documents/Vantorel_Presets"); }
+    };
+
+    struct PresetFixture : ::testing::Test
+    {
+        ScopedHome home;
+        TemplateAudioProcessor processor;
+        PresetsArea bar { processor.apvts };
+        PresetLabel& label = bar.presetLabel;
+
+        juce::File folder() const { return home.presets(); }
+
+        /** Writes a preset file directly (no temporary file, so even names at the length limit work). */
+        void writePreset (const juce::String& fileName, const juce::String& rootTag, float feedback)
+        {
+            folder().createDirectory();
+            const auto file = folder().getChildFile (fileName);
+            file.deleteFile();
+            juce::FileOutputStream out (file);
+            out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<" << rootTag << "><PARAM id=\"feedback\" value=\""
+                << juce::String (feedback) << "\"/></" << rootTag << ">\r\n";
+        }
+
+        void type (const juce::String& text)
+        {
+            label.showEditor();
+            auto* editor = label.getCurrentTextEditor();
+            ASSERT_NE (editor, nullptr);
+            editor->setText (text, false);
+            label.hideEditor (false);
+        }
+
+        float feedback() { return rawValue (processor, "feedback"); }
+    };
+} // namespace
+
+TEST_F (PresetFixture, DocumentsFolderFollowsTheUsersHome)
+{
+    EXPECT_EQ (PresetLabel::presetFolder(), folder());
+    EXPECT_EQ (PresetLabel::presetFile ("warm"), folder().getChildFile ("warm.vtrpreset"));
+}
+
+TEST_F (PresetFixture, SaveAndLoadRestoreAllNineValuesAndClearTheHistory)
+{
+    EXPECT_TRUE (PresetLabel::listPresets().isEmpty()); // no folder yet
+
+    setAll (processor, nonDefaultValues());
+    const auto saved = allValues (processor);
+    label.savePreset ("everything");
+    ASSERT_TRUE (folder().getChildFile ("everything.vtrpreset").existsAsFile());
+    EXPECT_EQ (PresetLabel::listPresets(), juce::StringArray ("everything"));
+
+    const auto text = folder().getChildFile ("everything.vtrpreset").loadFileAsString();
+    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<pluginParameter>")) << text;
+
+    TemplateAudioProcessor fresh;
+    setAll (processor, allValues (fresh));
+    processor.undoManager.beginNewTransaction();
+    processor.apvts.copyState(); // the tree picks the changes up, as its timer would
+    ASSERT_TRUE (processor.undoManager.canUndo());
+
+    label.loadPreset ("everything");
+    EXPECT_EQ (allValues (processor), saved);
+    EXPECT_EQ (label.getText(), "everything");
+    EXPECT_FALSE (processor.undoManager.canUndo());
+}
+
+TEST_F (PresetFixture, StoreEdgeCases)
+{
+    // Saving under an existing name replaces the file's content.
+    setParameter (processor, "feedback", 0.2f);
+    label.savePreset ("a");
+    setParameter (processor, "feedback", 0.9f);
+    label.savePreset ("a");
+    setParameter (processor, "feedback", 0.5f);
+    label.loadPreset ("a");
+    EXPECT_FLOAT_EQ (feedback(), 0.9f);
+
+    // a.vtrpreset.vtrpreset is listed as "a", and loading "a" reads a.vtrpreset.
+    writePreset ("a.vtrpreset.vtrpreset", "pluginParameter", 0.1f);
+    auto names = PresetLabel::listPresets();
+    names.sort (false);
+    EXPECT_EQ (names, juce::StringArray ("a", "a"));
+    label.loadPreset ("a");
+    EXPECT_FLOAT_EQ (feedback(), 0.9f);
+
+    // The root tag in other letter case is applied; another root type is not.
+    writePreset ("caps.vtrpreset", "PLUGINPARAMETER", 0.33f);
+    label.loadPreset ("caps");
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+    writePreset ("other.vtrpreset", "somethingElse", 0.77f);
+    label.loadPreset ("other");
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+    EXPECT_EQ (label.getText(), "other");
+
+    // A missing file changes nothing but still names the label.
+    label.loadPreset ("ghost");
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+    EXPECT_EQ (label.getText(), "ghost");
+
+    // Malformed XML changes nothing.
+    folder().getChildFile ("broken.vtrpreset").replaceWithText ("<pluginParameter><PARAM id=");
+    label.loadPreset ("broken");
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+
+    // The empty name is the file ".vtrpreset", listed as an empty name.
+    label.savePreset ("");
+    EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());
+    EXPECT_TRUE (PresetLabel::listPresets().contains (""));
+
+    // Positions outside the listing load and delete nothing.
+    label.loadPresetAt (99);
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+    label.deletePresetAt (99);
+    EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());
+}
+
+TEST_F (PresetFixture, DeleteRemovesOnlyThePresetTheLabelNames)
+{
+    label.savePreset ("");      // a preset the user saved under the empty name
+    label.savePreset ("keep");
+    label.savePreset ("drop");
+
+    label.setText ("not a preset", juce::dontSendNotification);
+    label.deleteCurrentPreset();
+    EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());
+    EXPECT_EQ (PresetLabel::listPresets().size(), 3);
+
+    setParameter (processor, "cutoff", 2500.0f);
+    label.setText ("drop", juce::dontSendNotification);
+    bar.deleteButton.triggerClick();
+    testhelpers::pumpMessages (30);
+    EXPECT_FALSE (folder().getChildFile ("drop.vtrpreset").exists());
+    EXPECT_TRUE (folder().getChildFile ("keep.vtrpreset").existsAsFile());
+    EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());
+    EXPECT_EQ (label.getText(), "No preset selected");
+    EXPECT_FLOAT_EQ (rawValue (processor, "cutoff"), 2500.0f);
+}
+
+TEST_F (PresetFixture, AFailedSaveKeepsTheOldPreset)
+{
+    struct Case
+    {
+        const char* name;
+        juce::String presetName;
+        bool lockFolder;
+    };
+
+    // Longest file name the file system takes: the temporary file beside it cannot be made.
+    const auto longName = juce::String::repeatedString ("n", 255 - 10);
+    const Case cases[] = {
+        { "temporary file cannot be created", longName, false },
+        { "read-only folder", "locked", true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        if (c.lockFolder && geteuid() == 0)
+            continue; // permissions do not stop root
+
+        const auto target = folder().getChildFile (c.presetName + ".vtrpreset");
+        writePreset (target.getFileName(), "pluginParameter", 0.42f);
+        ASSERT_TRUE (target.existsAsFile());
+        const auto before = target.loadFileAsString();
+
+        if (c.lockFolder)
+            folder().setReadOnly (true);
+
+        setParameter (processor, "feedback", 0.11f);
+        label.savePreset (c.presetName);
+
+        if (c.lockFolder)
+            folder().setReadOnly (false);
+
+        EXPECT_EQ (target.loadFileAsString(), before);
+    }
+}
+
+TEST_F (PresetFixture, NamesNeverLeaveThePresetFolder)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "../escape", ".._escape" },
+        { "sub/dir", "sub_dir" },
+        { "back\\slash", "back_slash" },
+        { "what?", "what_" },
+    };
+
+    for (const auto& [typed, stored] : cases)
+    {
+        SCOPED_TRACE (typed);
+        type (typed);
+        EXPECT_EQ (label.getText(), stored);
+        EXPECT_TRUE (folder().getChildFile (juce::String (stored) + ".vtrpreset").existsAsFile());
+        EXPECT_TRUE (PresetLabel::listPresets().contains (stored));
+    }
+
+    EXPECT_FALSE (folder().getParentDirectory().getChildFile ("escape.vtrpreset").exists());
+    const auto everything = home.folder.getFile().findChildFiles (juce::File::findFiles, true, "*.vtrpreset");
+    for (const auto& f : everything)
+        EXPECT_EQ (f.getParentDirectory(), folder()) << f.getFullPathName();
+}
+
+TEST_F (PresetFixture, BarWithoutPresets)
+{
+    const auto before = allValues (processor);
+    bar.nextButton.triggerClick();
+    bar.previousButton.triggerClick();
+    bar.saveButton.triggerClick();
+    testhelpers::pumpMessages (30);
+
+    EXPECT_EQ (label.getText(), "No preset selected");
+    EXPECT_FALSE (folder().exists()); // Save with no preset named wrote nothing
+    EXPECT_EQ (allValues (processor), before);
+
+    label.refreshMenu();
+    EXPECT_EQ (label.presetMenu.getNumItems(), 0);
+}
+
+TEST_F (PresetFixture, PreviousAndNextWalkTheListingWithoutWrapping)
+{
+    for (const auto* name : { "one", "two", "three" })
+    {
+        setParameter (processor, "delay", juce::String (name).length() * 0.1f);
+        label.savePreset (name);
+    }
+    const auto order = PresetLabel::listPresets(); // the file system's order
+    label.refreshMenu();
+    ASSERT_EQ (order.size(), 3);
+
+    label.previousPreset(); // nothing selected: nothing happens
+    EXPECT_EQ (label.getText(), "No preset selected");
+
+    label.nextPreset();
+    EXPECT_EQ (label.getText(), order[0]);
+    EXPECT_FLOAT_EQ (rawValue (processor, "delay"), order[0].length() * 0.1f);
+
+    label.previousPreset(); // at the first: no wrap-around
+    EXPECT_EQ (label.getText(), order[0]);
+
+    label.nextPreset();
+    label.nextPreset();
+    EXPECT_EQ (label.getText(), order[2]);
+    label.nextPreset(); // at the last: no wrap-around
+    EXPECT_EQ (label.getText(), order[2]);
+
+    label.previousPreset();
+    EXPECT_EQ (label.getText(), order[1]);
+    EXPECT_FLOAT_EQ (rawValue (processor, "delay"), order[1].length() * 0.1f);
+
+    // A name that is not listed moves to the first preset.
+    label.setText ("stranger", juce::dontSendNotification);
+    label.nextPreset();
+    EXPECT_EQ (label.getText(), order[0]);
+}
+
+TEST_F (PresetFixture, TypingNames)
+{
+    // A long name is cut to its first 25 characters.
+    type ("abcdefghijklmnopqrstuvwxyz1234");
+    EXPECT_EQ (label.getText(), "abcdefghijklmnopqrstuvwxy");
+    EXPECT_TRUE (PresetLabel::listPresets().contains ("abcdefghijklmnopqrstuvwxy"));
+    EXPECT_TRUE (label.presetNames.contains ("abcdefghijklmnopqrstuvwxy")); // the menu was refreshed
+
+    // Typing an existing name neither loads nor overwrites it; a following Save does overwrite.
+    setParameter (processor, "feedback", 0.3f);
+    label.savePreset ("mine");
+    setParameter (processor, "feedback", 0.6f);
+    type ("mine");
+    EXPECT_EQ (label.getText(), "mine");
+    EXPECT_FLOAT_EQ (feedback(), 0.6f);
+    label.loadPreset ("mine");
+    EXPECT_FLOAT_EQ (feedback(), 0.3f);
+    setParameter (processor, "feedback", 0.6f);
+    type ("mine");
+    bar.saveButton.triggerClick();
+    testhelpers::pumpMessages (30);
+    setParameter (processor, "feedback", 0.1f);
+    label.loadPreset ("mine");
+    EXPECT_FLOAT_EQ (feedback(), 0.6f);
+
+    // Clearing the text saves nothing; a following Save writes the empty name.
+    type ("");
+    EXPECT_EQ (label.getText(), "");
+    EXPECT_FALSE (folder().getChildFile (".vtrpreset").exists());
+    bar.saveButton.triggerClick();
+    testhelpers::pumpMessages (30);
+    EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());
+}
+
+TEST_F (PresetFixture, MenuListsPresetsAndLoadsTheChosenOne)
+{
+    setParameter (processor, "cutoff", 300.0f);
+    label.savePreset ("low");
+    setParameter (processor, "cutoff", 3000.0f);
+    label.savePreset ("high");
+    label.refreshMenu();
+    ASSERT_EQ (label.presetMenu.getNumItems(), 2);
+
+    auto choose = [this] (const juce::String& name) {
+        for (juce::PopupMenu::MenuItemIterator it (label.presetMenu); it.next();)
+            if (it.getItem().text == name)
+                it.getItem().action();
+    };
+
+    choose ("low");
+    EXPECT_FLOAT_EQ (rawValue (processor, "cutoff"), 300.0f);
+    EXPECT_EQ (label.getText(), "low");
+
+    // The file vanished after the menu was built: nothing applied, the name still shown.
+    folder().getChildFile ("high.vtrpreset").deleteFile();
+    choose ("high");
+    EXPECT_FLOAT_EQ (rawValue (processor, "cutoff"), 300.0f);
+    EXPECT_EQ (label.getText(), "high");
+}
+
+TEST_F (PresetFixture, BarLayoutAtTheDefaultSize)
+{
+    bar.setBounds (0, 0, 509, 20);
+    EXPECT_EQ (bar.previousButton.getBounds(), juce::Rectangle<int> (0, 0, 50, 20));
+    EXPECT_EQ (bar.presetLabel.getBounds(), juce::Rectangle<int> (50, 0, 152, 20));
+    EXPECT_EQ (bar.nextButton.getBounds(), juce::Rectangle<int> (202, 0, 50, 20));
+    EXPECT_EQ (bar.saveButton.getBounds(), juce::Rectangle<int> (277, 0, 50, 20));
+    EXPECT_EQ (bar.deleteButton.getBounds(), juce::Rectangle<int> (352, 0, 50, 20));
+    EXPECT_EQ (bar.saveButton.getButtonText(), "Save");
+    EXPECT_EQ (bar.deleteButton.getButtonText(), "Delete");
+}
+
+TEST (TopBarLayout, FollowsTheStripSizeDownToEveryButton)
+{
+    ScopedHome home;
+    TemplateAudioProcessor processor;
+    TopBar bar (&processor.undoManager, processor.apvts);
+
+    using R = juce::Rectangle<int>;
+    struct Row
+    {
+        int width, height;
+        R undoRedo, presets;
+        R undo, redo;
+        R previous, label, next, save, remove;
+    };
+    const Row rows[] = {
+        { 636, 24, { 0, 2, 127, 20 }, { 127, 2, 509, 20 }, { 31, 0, 31, 20 }, { 62, 0, 31, 20 },
+          { 0, 0, 50, 20 }, { 50, 0, 152, 20 }, { 202, 0, 50, 20 }, { 277, 0, 50, 20 }, { 352, 0, 50, 20 } },
+        { 423, 16, { 0, 1, 84, 14 }, { 84, 1, 339, 14 }, { 21, 0, 21, 14 }, { 42, 0, 21, 14 },
+          { 0, 0, 33, 14 }, { 33, 0, 101, 14 }, { 134, 0, 33, 14 }, { 183, 0, 33, 14 }, { 232, 0, 33, 14 } },
+        { 954, 36, { 0, 3, 190, 30 }, { 190, 3, 764, 30 }, { 47, 0, 47, 30 }, { 94, 0, 47, 30 },
+          { 0, 0, 76, 30 }, { 76, 0, 229, 30 }, { 305, 0, 76, 30 }, { 419, 0, 76, 30 }, { 533, 0, 76, 30 } },
+    };
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (juce::String (row.width) + " x " + juce::String (row.height));
+        bar.setSize (row.width, row.height);
+        EXPECT_EQ (bar.undoRedoArea.getBounds(), row.undoRedo);
+        EXPECT_EQ (bar.presetsArea.getBounds(), row.presets);
+        EXPECT_EQ (bar.undoRedoArea.undoButton.getBounds(), row.undo);
+        EXPECT_EQ (bar.undoRedoArea.redoButton.getBounds(), row.redo);
+        EXPECT_EQ (bar.presetsArea.previousButton.getBounds(), row.previous);
+        EXPECT_EQ (bar.presetsArea.presetLabel.getBounds(), row.label);
+        EXPECT_EQ (bar.presetsArea.nextButton.getBounds(), row.next);
+        EXPECT_EQ (bar.presetsArea.saveButton.getBounds(), row.save);
+        EXPECT_EQ (bar.presetsArea.deleteButton.getBounds(), row.remove);
+    }
+
+    bar.setSize (636, 24);
+    const auto image = bar.createComponentSnapshot (bar.getLocalBounds());
+    EXPECT_EQ (image.getPixelAt (1, 0).getARGB(), 0xff000000u); // the strip is black
+}
+
+TEST_F (PresetFixture, AnyMouseButtonReleasedOnTheLabelRefreshesAndOpensTheMenu)
+{
+    const std::pair<const char*, juce::ModifierKeys> buttons[] = {
+        { "left", juce::ModifierKeys::leftButtonModifier },
+        { "right", juce::ModifierKeys::rightButtonModifier },
+    };
+
+    int count = 0;
+    for (const auto& [name, mods] : buttons)
+    {
+        SCOPED_TRACE (name);
+        label.savePreset ("added " + juce::String (++count)); // the menu does not know it yet
+        ASSERT_FALSE (label.presetNames.contains ("added " + juce::String (count)));
+
+        const auto at = label.getLocalBounds().getCentre().toFloat();
+        const juce::MouseEvent release (juce::Desktop::getInstance().getMainMouseSource(), at, mods,
+                                        juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
+                                        &label, &label, juce::Time::getCurrentTime(), at,
+                                        juce::Time::getCurrentTime(), 1, false);
+        label.mouseUp (release);
+        EXPECT_TRUE (label.presetNames.contains ("added " + juce::String (count)));
+        EXPECT_EQ (label.presetMenu.getNumItems(), count);
+        EXPECT_FALSE (label.isBeingEdited()); // a single click never starts editing
+    }
+}

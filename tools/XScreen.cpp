@@ -1,0 +1,192 @@
+#include "XScreen.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace
+{
+    ::Display* dpy (void* d) { return static_cast<::Display*> (d); }
+
+    int lowestBit (unsigned long mask)
+    {
+        int shift = 0;
+        while (mask != 0 && (mask & 1u) == 0)
+        {
+            mask >>= 1;
+            ++shift;
+        }
+        return shift;
+    }
+
+    std::uint32_t channel (unsigned long pixel, unsigned long mask)
+    {
+        if (mask == 0)
+            return 0;
+
+        const auto value = (pixel & mask) >> lowestBit (mask);
+        const auto maximum = mask >> lowestBit (mask);
+        return (std::uint32_t) (value * 255u / maximum);
+    }
+} // namespace
+
+XArea XArea::unitedWith (const XArea& other) const
+{
+    if (isEmpty())
+        return other;
+    if (other.isEmpty())
+        return *this;
+
+    const int left = std::min (x, other.x), top = std::min (y, other.y);
+    const int right = std::max (x + width, other.x + other.width);
+    const int bottom = std::max (y + height, other.y + other.height);
+    return { left, top, right - left, bottom - top };
+}
+
+XArea XArea::intersectedWith (const XArea& other) const
+{
+    const int left = std::max (x, other.x), top = std::max (y, other.y);
+    const int right = std::min (x + width, other.x + other.width);
+    const int bottom = std::min (y + height, other.y + other.height);
+    return { left, top, std::max (0, right - left), std::max (0, bottom - top) };
+}
+
+//==============================================================================
+std::unique_ptr<XScreen> XScreen::open (std::string& error)
+{
+    const char* name = std::getenv ("DISPLAY");
+
+    // JUCE would carry on without a display and crash when a window is put on screen.
+    if (name == nullptr || *name == 0)
+    {
+        error = "no X display: DISPLAY is not set (run under Xvfb, e.g. xvfb-run -a)";
+        return {};
+    }
+
+    auto* d = XOpenDisplay (name);
+    if (d == nullptr)
+    {
+        error = std::string ("cannot open X display '") + name + "'";
+        return {};
+    }
+
+    return std::unique_ptr<XScreen> (new XScreen (d));
+}
+
+XScreen::XScreen (void* d) : display (d) {}
+
+XScreen::~XScreen()
+{
+    XCloseDisplay (dpy (display));
+}
+
+void XScreen::createWindowManagerAtoms()
+{
+    // Every name JUCE 7's X11 code asks for with "only if it exists".
+    static const char* const names[] = {
+        "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
+        "_NET_WM_PING", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_COMBO",
+        "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_SKIP_TASKBAR",
+        "_NET_WM_STATE_ABOVE", "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_FULLSCREEN",
+        "_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_CLOSE", "_NET_FRAME_EXTENTS", "_NET_WORKAREA",
+        "_MOTIF_WM_HINTS", "_WIN_HINTS", "KWM_WIN_DECORATION", "_KDE_NET_WM_WINDOW_TYPE_OVERRIDE",
+    };
+
+    for (const auto* name : names)
+        XInternAtom (dpy (display), name, False);
+
+    XSync (dpy (display), False);
+}
+
+XArea XScreen::screenArea() const
+{
+    const int screen = DefaultScreen (dpy (display));
+    return { 0, 0, DisplayWidth (dpy (display), screen), DisplayHeight (dpy (display), screen) };
+}
+
+XArea XScreen::windowArea (unsigned long window) const
+{
+    XWindowAttributes attributes;
+    if (window == 0 || ! XGetWindowAttributes (dpy (display), window, &attributes) || attributes.map_state != IsViewable)
+        return {};
+
+    int x = 0, y = 0;
+    ::Window child;
+    XTranslateCoordinates (dpy (display), window, DefaultRootWindow (dpy (display)), 0, 0, &x, &y, &child);
+    return { x, y, attributes.width, attributes.height };
+}
+
+std::vector<XArea> XScreen::popupAreas() const
+{
+    std::vector<XArea> areas;
+    ::Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+
+    if (! XQueryTree (dpy (display), DefaultRootWindow (dpy (display)), &root, &parent, &children, &count))
+        return areas;
+
+    for (unsigned int i = 0; i < count; ++i)
+    {
+        XWindowAttributes attributes;
+        if (! XGetWindowAttributes (dpy (display), children[i], &attributes) || ! attributes.override_redirect)
+            continue;
+
+        const auto area = windowArea (children[i]);
+        if (! area.isEmpty())
+            areas.push_back (area);
+    }
+
+    if (children != nullptr)
+        XFree (children);
+
+    return areas;
+}
+
+bool XScreen::grab (XArea area, std::vector<std::uint32_t>& pixels, XArea& grabbed) const
+{
+    // Clipped to the screen: reading outside the root window is a BadMatch error, which
+    // Xlib's default handler turns into an exit.
+    grabbed = area.intersectedWith (screenArea());
+    if (grabbed.isEmpty())
+        return false;
+
+    auto* image = XGetImage (dpy (display), DefaultRootWindow (dpy (display)), grabbed.x, grabbed.y,
+                             (unsigned int) grabbed.width, (unsigned int) grabbed.height, AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return false;
+
+    pixels.resize ((size_t) grabbed.width * (size_t) grabbed.height);
+    const auto red = image->red_mask, green = image->green_mask, blue = image->blue_mask;
+
+    for (int y = 0; y < grabbed.height; ++y)
+        for (int x = 0; x < grabbed.width; ++x)
+        {
+            const auto p = XGetPixel (image, x, y);
+            pixels[(size_t) y * (size_t) grabbed.width + (size_t) x] =
+                0xff000000u | channel (p, red) << 16 | channel (p, green) << 8 | channel (p, blue);
+        }
+
+    XDestroyImage (image);
+    return true;
+}
+
+bool XScreen::hasXTest() const
+{
+    int event = 0, error = 0, major = 0, minor = 0;
+    return XTestQueryExtension (dpy (display), &event, &error, &major, &minor) != 0;
+}
+
+void XScreen::movePointer (int x, int y) const
+{
+    XTestFakeMotionEvent (dpy (display), -1, x, y, CurrentTime);
+    XSync (dpy (display), False);
+}
+
+void XScreen::pressButton (bool down) const
+{
+    XTestFakeButtonEvent (dpy (display), 1, down ? True : False, CurrentTime);
+    XSync (dpy (display), False);
+}
