@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the state fuzzer into fuzz/corpus/state: the blob layout
-hosts store (magic, length, UTF-8 XML, a zero byte) around valid, partial and broken trees."""
+"""Writes the seed corpora of the fuzzers: fuzz/corpus/state holds host state (the blob
+layout hosts store: magic, length, UTF-8 XML, a zero byte), fuzz/corpus/preset preset
+files (the XML alone), each around valid, partial and broken parameter trees."""
 import os
 import struct
 
@@ -37,10 +38,31 @@ SEEDS = {
     "one-char": blob("x"),
 }
 
-if __name__ == "__main__":
-    out = os.path.join(HERE, "corpus", "state")
+PRESETS = {
+    "full": tree(FULL).encode(),
+    "pretty": tree(FULL).replace("><", ">\n  <").encode(),
+    "capital-root": tree({"delay": "0.5"}, "PluginParameter").encode(),
+    "one-param": tree({"mix": "1"}).encode(),
+    "out-of-range": tree({"feedback": "5", "cutoff": "-3", "delay": "0.123", "mix": "0.49"}).encode(),
+    "not-numbers": tree({"cutoff": "loud", "delay": "nan", "feedback": "-inf"}).encode(),
+    "unknown-id": tree({"futureKnob": "42"}).encode(),
+    "other-root": tree({"delay": "0.5"}, "preset").encode(),
+    "bom": b"\xef\xbb\xbf" + tree({"delay": "0.3"}).encode(),
+    "utf16": tree({"delay": "0.3"}).replace("UTF-8", "UTF-16").encode("utf-16"),
+    "cut-short": tree(FULL).encode()[:-30],
+    "empty": b"",
+}
+
+
+def write(folder, seeds, extension):
+    out = os.path.join(HERE, "corpus", folder)
     os.makedirs(out, exist_ok=True)
-    for name, data in SEEDS.items():
-        with open(os.path.join(out, name + ".bin"), "wb") as f:
+    for name, data in seeds.items():
+        with open(os.path.join(out, name + extension), "wb") as f:
             f.write(data)
-    print(f"{len(SEEDS)} seeds in {out}")
+    print(f"{len(seeds)} seeds in {out}")
+
+
+if __name__ == "__main__":
+    write("state", SEEDS, ".bin")
+    write("preset", PRESETS, ".vtrpreset")

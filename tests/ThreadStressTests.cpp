@@ -6,6 +6,7 @@
 //
 // Usage: vantorel_thread_stress [--seconds=N] [gtest options]
 
+#include "helpers/MessageLoop.h"
 #include "helpers/ProcessorHelpers.h"
 
 #include <gtest/gtest.h>
@@ -17,25 +18,9 @@
 
 using namespace testhelpers;
 
-namespace juce
-{
-    // JUCE's own message pump on Linux; runDispatchLoopUntil needs modal loops, which the
-    // plug-in is built without.
-    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-} // namespace juce
-
 namespace
 {
     double stressSeconds = 2.0;
-
-    /** Runs the message loop for a while: posted messages, async updates, timers. */
-    void pumpMessages (double milliseconds)
-    {
-        const auto end = juce::Time::getMillisecondCounterHiRes() + milliseconds;
-        while (juce::Time::getMillisecondCounterHiRes() < end)
-            if (! juce::dispatchNextMessageOnSystemQueue (true))
-                juce::Thread::sleep (1);
-    }
 
     struct Counters
     {
