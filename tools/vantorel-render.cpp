@@ -20,11 +20,20 @@
 
 namespace
 {
+    /** Thrown by fail() and caught in main, so every object is destroyed on the way out
+        (std::exit would skip that, and JUCE's leak detector would report them). */
+    struct Failure
+    {
+        int code;
+    };
+
     [[noreturn]] void fail (const juce::String& message, int code = 1)
     {
         std::cerr << "vantorel-render: " << message << std::endl;
-        std::exit (code);
+        throw Failure { code };
     }
+
+    int renderMain (int argc, char* argv[]);
 
     /** A short test signal: two clicks, then a plucked string, then room for the echoes. */
     juce::AudioBuffer<float> makeTestSignal (double rate, int channels)
@@ -285,6 +294,20 @@ namespace
 
 int main (int argc, char* argv[])
 {
+    try
+    {
+        return renderMain (argc, argv);
+    }
+    catch (const Failure& failure)
+    {
+        return failure.code;
+    }
+}
+
+namespace
+{
+int renderMain (int argc, char* argv[])
+{
     juce::StringArray args;
     for (int i = 1; i < argc; ++i)
         args.add (juce::String::fromUTF8 (argv[i]));
@@ -317,3 +340,4 @@ int main (int argc, char* argv[])
 
     return screen != nullptr ? screenshot (options, *screen) : run (options);
 }
+} // namespace
