@@ -67,7 +67,9 @@ namespace
             out.insert (out.end(), view.getReadPointer (0), view.getReadPointer (0) + n);
 
             if (zeroBlocksBetween)
+            {
                 EXPECT_EQ (rig.process (empty), kResultTrue);
+            }
         }
         return out;
     }
@@ -227,7 +229,9 @@ TEST (Conformance, ParameterFlushAndZeroSampleBlocks)
         for (int i = 0; i < (int) out.size(); ++i)
         {
             if (i != lead && std::abs (i - echo) > 2)
+            {
                 ASSERT_LT (std::abs (out[(size_t) i]), 1.0e-3f) << "sample " << i;
+            }
         }
     }
 }
