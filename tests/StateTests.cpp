@@ -140,6 +140,8 @@ TEST (HostState, MalformedAndPartialBlobs)
         { "another root tag", [] { return blob (stateXml (param ("delay", "0.5"), "otherParameters")); }, false, {} },
         { "root tag in capitals", [] { return blob (stateXml (param ("delay", "0.5"), "PLUGINPARAMETER")); }, true, { { "delay", 0.5f } } },
         { "value not a number", [] { return blob (stateXml (param ("cutoff", "loud"))); }, true, { { "cutoff", 100.0f } } },
+        { "value nan", [] { return blob (stateXml (param ("cutoff", "nan") + param ("feedback", "NaN"))); }, true, { { "cutoff", 100.0f }, { "feedback", 0.0f } } },
+        { "value infinite", [] { return blob (stateXml (param ("cutoff", "inf") + param ("feedback", "-inf"))); }, true, { { "cutoff", 4000.0f }, { "feedback", 0.0f } } },
         { "value out of range", [] { return blob (stateXml (param ("feedback", "5"))); }, true, { { "feedback", 1.0f } } },
         { "delay off the grid", [] { return blob (stateXml (param ("delay", "0.123"))); }, true, { { "delay", 0.12f } } },
         { "missing value takes the default", [] { return blob (stateXml ("<PARAM id=\"feedback\"/>")); }, true, { { "feedback", 0.7f } } },

@@ -1,5 +1,7 @@
 #include "PluginProcessor.h"
 
+#include <cmath>
+
 #include "gui/PluginEditor.h"
 
 namespace
@@ -147,8 +149,16 @@ void TemplateAudioProcessor::replaceParameterState (juce::AudioProcessorValueTre
     // default; a partial state should leave such a parameter as it is instead.
     for (const auto* id : ParameterIDs::all)
     {
-        if (newState.getChildWithProperty ("id", id).isValid())
+        if (auto given = newState.getChildWithProperty ("id", id); given.isValid())
+        {
+            // "nan" reads as a number that is none: it would pass the parameter's range
+            // clamp and become the parameter's value. Like any other text that is not a
+            // number it counts as 0, which the clamp then brings into range.
+            if (given.hasProperty ("value") && std::isnan ((double) given["value"]))
+                given.setProperty ("value", 0.0, nullptr);
+
             continue;
+        }
 
         juce::ValueTree child ("PARAM");
         child.setProperty ("id", id, nullptr);
