@@ -158,7 +158,9 @@ private:
         only when the channel about to read wants another one. */
     float readAtChannelDelay (Line& line, int channel) noexcept
     {
-        const float wanted = readDelay[channel];
+        // After a preparation at a lower rate a channel may still ask for a delay beyond the
+        // new line's length until its next crossfade; the line would clamp it (and assert).
+        const float wanted = juce::jmin (readDelay[channel], (float) line.getMaximumDelayInSamples());
 
         if (wanted != lineDelay)
         {
