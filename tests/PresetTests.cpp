@@ -137,6 +137,13 @@ TEST_F (PresetFixture, StoreEdgeCases)
     label.loadPreset ("broken");
     EXPECT_FLOAT_EQ (feedback(), 0.33f);
 
+    // A document type declaration (whose entities could keep the parser busy for ever) is refused.
+    folder().getChildFile ("entities.vtrpreset").replaceWithText (
+        "<?xml version=\"1.0\"?>\r\n<!DOCTYPE pluginParameter [<!ENTITY f \"<PARAM id='feedback' value='0.9'/>\">]>\r\n"
+        "<pluginParameter>&f;</pluginParameter>\r\n");
+    label.loadPreset ("entities");
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+
     // The empty name is the file ".vtrpreset", listed as an empty name.
     label.savePreset ("");
     EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());

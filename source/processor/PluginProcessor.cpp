@@ -127,20 +127,36 @@ std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseStateBlob (const 
     if (length <= 0)
         return {};
 
-    const auto text = juce::String::fromUTF8 (static_cast<const char*> (data) + 8, juce::jmin (sizeInBytes - 8, length))
-                          .trimEnd();
+    const auto* utf8 = static_cast<const char*> (data) + 8;
+    const int textBytes = juce::jmin (sizeInBytes - 8, length);
+
+    // Bytes that are not UTF-8 cannot be an XML document.
+    if (! juce::CharPointer_UTF8::isValidString (utf8, textBytes))
+        return {};
+
+    const auto text = juce::String::fromUTF8 (utf8, textBytes).trimEnd();
 
     // The XML parser forgives a root closing tag that was cut short; a truncated state
     // is not to be trusted, so the text must end where a complete document ends.
     if (! text.endsWithChar ('>'))
         return {};
 
-    auto xml = juce::parseXML (text);
+    auto xml = parseParameterXml (text);
 
     if (xml == nullptr || ! (text.endsWith ("</" + xml->getTagName() + ">") || text.endsWith ("/>")))
         return {};
 
     return xml;
+}
+
+std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseParameterXml (const juce::String& text)
+{
+    // A document type declaration can define entities that expand exponentially and keep
+    // the XML parser busy for ever. A parameter tree never has one.
+    if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
+        return {};
+
+    return juce::parseXML (text);
 }
 
 void TemplateAudioProcessor::replaceParameterState (juce::AudioProcessorValueTreeState& parameters, juce::ValueTree newState)

@@ -52,6 +52,10 @@ public:
     /** Unwraps the XML of a state blob; nothing for anything malformed or truncated. */
     static std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes);
 
+    /** Parses the text of a saved parameter tree; nothing for malformed text or text with a
+        document type declaration. */
+    static std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text);
+
     //==============================================================================
     juce::AudioProcessorValueTreeState apvts;
     juce::UndoManager undoManager;

@@ -62,8 +62,14 @@ juce::StringArray PresetLabel::listPresets()
 
 void PresetLabel::apply (const juce::String& name)
 {
-    juce::XmlDocument document (presetFile (name));
-    const auto xml = document.getDocumentElement();
+    // A preset is a few hundred bytes; anything huge is not one and is not read in.
+    constexpr juce::int64 largestPresetFile = 1 << 20;
+    const auto file = presetFile (name);
+
+    if (! file.existsAsFile() || file.getSize() > largestPresetFile)
+        return;
+
+    const auto xml = TemplateAudioProcessor::parseParameterXml (file.loadFileAsString());
 
     if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (valueTreeState.state.getType().toString()))
         return;
