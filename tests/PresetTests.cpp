@@ -218,6 +218,23 @@ TEST_F (PresetFixture, NamesNeverLeaveThePresetFolder)
         { "sub/dir", "sub_dir" },
         { "back\\slash", "back_slash" },
         { "what?", "what_" },
+        // The rest of what Windows refuses in a file name (':' would even open a stream of
+        // another file there).
+        { "a<b>c", "a_b_c" },
+        { "drive:stream", "drive_stream" },
+        { "\"quoted\"", "_quoted_" },
+        { "pipe|star*", "pipe_star_" },
+        { "tab\there", "tab_here" },
+        // Names Windows opens as devices, whatever the extension; look-alikes stay as typed.
+        { "con", "con_" },
+        { "NUL", "NUL_" },
+        { "Aux.old", "Aux_.old" },
+        { "prn ", "prn _" },
+        { "com1", "com1_" },
+        { "LPT9.a.b", "LPT9_.a.b" },
+        { "console", "console" },
+        { "com10", "com10" },
+        { "nullify", "nullify" },
     };
 
     for (const auto& [typed, stored] : cases)
