@@ -1,4 +1,6 @@
-// The preset store and the preset bar, with the documents folder in a scratch HOME.
+// The preset store and the preset bar, with an empty preset folder for every test: on Linux
+// in a scratch HOME, on Windows in the user's real Documents folder (under Wine, the test
+// prefix's own).
 
 #include "helpers/MessageLoop.h"
 #include "helpers/ProcessorHelpers.h"
@@ -8,36 +10,84 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#if ! JUCE_WINDOWS
+ #include <unistd.h>
+#endif
 
 using namespace testhelpers;
 
 namespace
 {
+#if JUCE_WINDOWS
+    /** Windows asks the shell for the documents folder, which no environment variable moves:
+        the tests use the real one, with any presets already there moved aside meanwhile. */
+    struct ScopedDocuments
+    {
+        juce::File documents { juce::File::getSpecialLocation (juce::File::userDocumentsDirectory) };
+        juce::File aside { juce::File::getSpecialLocation (juce::File::tempDirectory)
+                               .getNonexistentChildFile ("vantorel-presets-moved-aside", {}) };
+        bool movedAside = false;
+        bool ready = false; // false: the user's own presets are in the way, so touch nothing
+
+        ScopedDocuments()
+        {
+            movedAside = presets().exists();
+            ready = ! movedAside || presets().moveFileTo (aside);
+        }
+
+        ~ScopedDocuments()
+        {
+            if (! ready)
+                return;
+            presets().deleteRecursively();
+            if (movedAside)
+                aside.moveFileTo (presets());
+        }
+
+        /** The folder the tests look through for stray preset files. */
+        juce::File root() const { return documents; }
+        juce::File presets() const { return documents.getChildFile ("Vantorel_Presets"); }
+    };
+#else
     /** Points HOME (and with it the documents folder) at a fresh temporary folder. */
-    struct ScopedHome
+    struct ScopedDocuments
     {
         juce::TemporaryFile folder { "vantorel-home" };
         juce::String previous { juce::SystemStats::getEnvironmentVariable ("HOME", {}) };
+        const bool ready = true;
 
-        ScopedHome()
+        ScopedDocuments()
         {
             folder.getFile().createDirectory();
             setenv ("HOME", folder.getFile().getFullPathName().toRawUTF8(), 1);
         }
 
-        ~ScopedHome()
+        ~ScopedDocuments()
         {
             setenv ("HOME", previous.toRawUTF8(), 1);
             folder.getFile().deleteRecursively();
         }
 
+        /** The folder the tests look through for stray preset files. */
+        juce::File root() const { return folder.getFile(); }
         juce::File presets() const { return folder.getFile().getChildFile ("Documents/Vantorel_Presets"); }
     };
+#endif
+
+    /** Whether a folder made read-only keeps this process from writing into it: not for
+        root, and not on Windows, where the attribute does not protect a folder's content. */
+    bool readOnlyFoldersStopWrites()
+    {
+       #if JUCE_WINDOWS
+        return false;
+       #else
+        return geteuid() != 0;
+       #endif
+    }
 
     struct PresetFixture : ::testing::Test
     {
-        ScopedHome home;
+        ScopedDocuments home;
         TemplateAudioProcessor processor;
         PresetsArea bar { processor.apvts };
         PresetLabel& label = bar.presetLabel;
@@ -65,6 +115,8 @@ namespace
         }
 
         float feedback() { return rawValue (processor, "feedback"); }
+
+        void SetUp() override { ASSERT_TRUE (home.ready) << "cannot move " << home.presets().getFullPathName() << " aside"; }
     };
 } // namespace
 
@@ -156,6 +208,21 @@ TEST_F (PresetFixture, StoreEdgeCases)
     EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());
 }
 
+TEST_F (PresetFixture, ExtensionInCapitalsIsListedUnderItsWholeFileName)
+{
+    // JUCE matches the listing pattern without regard to letter case on every platform, but the
+    // name is cut at the extension in small letters only: the name is the whole file name, and
+    // loading it looks for another file. Only a file system that ignores case finds it as "A".
+    writePreset ("A.VTRPRESET", "pluginParameter", 0.25f);
+    EXPECT_EQ (PresetLabel::listPresets(), juce::StringArray ("A.VTRPRESET"));
+
+    const auto before = feedback();
+    label.loadPreset ("A.VTRPRESET");
+    EXPECT_FLOAT_EQ (feedback(), before);
+    label.loadPreset ("A");
+    EXPECT_FLOAT_EQ (feedback(), juce::File::areFileNamesCaseSensitive() ? before : 0.25f);
+}
+
 TEST_F (PresetFixture, DeleteRemovesOnlyThePresetTheLabelNames)
 {
     label.savePreset ("");      // a preset the user saved under the empty name
@@ -197,8 +264,8 @@ TEST_F (PresetFixture, AFailedSaveKeepsTheOldPreset)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.name);
-        if (c.lockFolder && geteuid() == 0)
-            continue; // permissions do not stop root
+        if (c.lockFolder && ! readOnlyFoldersStopWrites())
+            continue;
 
         const auto target = folder().getChildFile (c.presetName + ".vtrpreset");
         writePreset (target.getFileName(), "pluginParameter", 0.42f);
@@ -225,6 +292,23 @@ TEST_F (PresetFixture, NamesNeverLeaveThePresetFolder)
         { "sub/dir", "sub_dir" },
         { "back\\slash", "back_slash" },
         { "what?", "what_" },
+        // The rest of what Windows refuses in a file name (':' would even open a stream of
+        // another file there).
+        { "a<b>c", "a_b_c" },
+        { "drive:stream", "drive_stream" },
+        { "\"quoted\"", "_quoted_" },
+        { "pipe|star*", "pipe_star_" },
+        { "tab\there", "tab_here" },
+        // Names Windows opens as devices, whatever the extension; look-alikes stay as typed.
+        { "con", "con_" },
+        { "NUL", "NUL_" },
+        { "Aux.old", "Aux_.old" },
+        { "prn ", "prn _" },
+        { "com1", "com1_" },
+        { "LPT9.a.b", "LPT9_.a.b" },
+        { "console", "console" },
+        { "com10", "com10" },
+        { "nullify", "nullify" },
     };
 
     for (const auto& [typed, stored] : cases)
@@ -237,7 +321,7 @@ TEST_F (PresetFixture, NamesNeverLeaveThePresetFolder)
     }
 
     EXPECT_FALSE (folder().getParentDirectory().getChildFile ("escape.vtrpreset").exists());
-    const auto everything = home.folder.getFile().findChildFiles (juce::File::findFiles, true, "*.vtrpreset");
+    const auto everything = home.root().findChildFiles (juce::File::findFiles, true, "*.vtrpreset");
     for (const auto& f : everything)
         EXPECT_EQ (f.getParentDirectory(), folder()) << f.getFullPathName();
 }
@@ -369,7 +453,7 @@ TEST_F (PresetFixture, BarLayoutAtTheDefaultSize)
 
 TEST (TopBarLayout, FollowsTheStripSizeDownToEveryButton)
 {
-    ScopedHome home;
+    ScopedDocuments home;
     TemplateAudioProcessor processor;
     TopBar bar (&processor.undoManager, processor.apvts);
 

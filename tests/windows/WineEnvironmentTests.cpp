@@ -7,7 +7,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <juce_core/juce_core.h>
+#include "gui/bottombar/PresetLabel.h"
+#include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
 
@@ -31,4 +32,28 @@ TEST (WineEnvironment, DocumentsFolderIsAPrivateFolderOfTheTestPrefix)
     EXPECT_TRUE (insidePrefix.existsAsFile()) << insidePrefix.getFullPathName();
     EXPECT_FALSE (documents.isSymbolicLink());
     probe.deleteFile();
+}
+
+TEST (WineEnvironment, PresetsGoToTheWineUsersDocumentsFolderInsideThePrefix)
+{
+    const auto prefix = juce::SystemStats::getEnvironmentVariable ("WINEPREFIX", {});
+    ASSERT_TRUE (prefix.isNotEmpty());
+
+    wchar_t user[256] {};
+    DWORD length = 256;
+    ASSERT_TRUE (GetUserNameW (user, &length));
+    const juce::String userName (juce::CharPointer_UTF16 (reinterpret_cast<const juce::CharPointer_UTF16::CharType*> (user)));
+
+    // As a Windows program sees it, and as the same folder lies on this machine.
+    EXPECT_EQ (PresetLabel::presetFolder().getFullPathName(), "C:\\users\\" + userName + "\\Documents\\Vantorel_Presets");
+    const auto unixSide = juce::File ("Z:" + prefix).getChildFile ("drive_c/users").getChildFile (userName).getChildFile ("Documents/Vantorel_Presets");
+
+    TemplateAudioProcessor processor;
+    PresetLabel store (processor.apvts);
+    const auto name = unixSide.getNonexistentChildFile ("wine-probe", PresetLabel::presetExtension).getFileNameWithoutExtension();
+    store.savePreset (name);
+    const auto saved = unixSide.getChildFile (name + PresetLabel::presetExtension);
+    EXPECT_TRUE (saved.existsAsFile()) << saved.getFullPathName();
+    EXPECT_TRUE (PresetLabel::listPresets().contains (name));
+    saved.deleteFile();
 }

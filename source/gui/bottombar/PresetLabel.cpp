@@ -42,7 +42,15 @@ juce::String PresetLabel::makeSafeName (const juce::String& typed)
         safe << (unsafe ? juce::juce_wchar ('_') : c);
     }
 
-    return safe;
+    // Windows opens a device, not a file, for CON, NUL, COM1 and the like, whatever follows the
+    // first dot: "nul.vtrpreset" would swallow the preset. A '_' after the stem makes it a file.
+    const auto stem = safe.upToFirstOccurrenceOf (".", false, false);
+    const auto device = stem.trimEnd().toUpperCase();
+    const bool reserved = device == "CON" || device == "PRN" || device == "AUX" || device == "NUL"
+                          || ((device.startsWith ("COM") || device.startsWith ("LPT"))
+                              && device.length() == 4 && juce::CharacterFunctions::isDigit (device[3]));
+
+    return reserved ? stem + "_" + safe.substring (stem.length()) : safe;
 }
 
 juce::StringArray PresetLabel::listPresets()

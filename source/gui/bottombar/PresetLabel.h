@@ -40,8 +40,9 @@ public:
     static juce::File presetFolder();
 
     /** A typed name made safe as a file name inside the preset folder: path separators and
-        characters no file system accepts become '_', so the preset lands in the folder and
-        is listed under exactly this name. */
+        characters no file system accepts become '_', and a name Windows keeps for a device
+        (CON, NUL, COM1, ...) gets a '_' after it, so the preset lands in the folder and is
+        listed under exactly this name on every platform. */
     static juce::String makeSafeName (const juce::String& typed);
 
     //==============================================================================
