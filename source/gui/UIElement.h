@@ -27,7 +27,7 @@ struct UIElementSpec
 class UIElement : public juce::Component
 {
 public:
-    /** Copies the spec and renders its initial value. */
+    /** Copies the element description and renders its initial value. */
     explicit UIElement (UIElementSpec spec);
 
     /** Takes over a new strip, frame count and box. Renders and repaints nothing: call
@@ -44,7 +44,7 @@ public:
     /** The frame the last rendering showed; -1 when it showed nothing. */
     int getFrameIndex() const noexcept { return shownFrame; }
 
-    // The spec in force; read by the owner to lay out the element and its controls.
+    // The description in force; read by the owner to lay out the element and its controls.
     juce::Image strip;
     int numFrames = 0;
     int x = 0;
