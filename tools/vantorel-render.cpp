@@ -10,8 +10,11 @@
 // in a window on the X display instead and saves its pixels.
 
 #include "RenderOptions.h"
-#include "Screenshot.h"
-#include "XScreen.h"
+
+#if VANTOREL_SCREENSHOTS
+ #include "Screenshot.h"
+ #include "XScreen.h"
+#endif
 
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -169,6 +172,7 @@ namespace
         }
     }
 
+#if VANTOREL_SCREENSHOTS
     int screenshot (const RenderOptions& options, XScreen& screen)
     {
         auto instance = loadModule (options.plugin, 48000.0, 512);
@@ -182,6 +186,7 @@ namespace
         configure (*instance, options);
         return takeScreenshot (*instance, options, screen);
     }
+#endif
 
     int run (const RenderOptions& options)
     {
@@ -326,6 +331,7 @@ int renderMain (int argc, char* argv[])
 
     // The display is checked, and the atoms a window manager would have made are created,
     // before any JUCE code (the tool's or the module's) connects to it.
+#if VANTOREL_SCREENSHOTS
     std::unique_ptr<XScreen> screen;
     if (options.isScreenshot())
     {
@@ -339,5 +345,12 @@ int renderMain (int argc, char* argv[])
     juce::ScopedJuceInitialiser_GUI juce;
 
     return screen != nullptr ? screenshot (options, *screen) : run (options);
+#else
+    if (options.isScreenshot())
+        fail ("--screenshot needs an X display; this build has none");
+
+    juce::ScopedJuceInitialiser_GUI juce;
+    return run (options);
+#endif
 }
 } // namespace
