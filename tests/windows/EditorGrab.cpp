@@ -15,6 +15,12 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+namespace juce
+{
+    // JUCE's own per-message step of the dispatch loop.
+    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+}
+
 #include <functional>
 #include <iostream>
 #include <map>
@@ -225,11 +231,15 @@ namespace
         return true;
     }
 
+    /** Delivers this thread's messages (the host's and the plug-in's) for a while, as a host's
+        message loop does. (MessageManager::stopDispatchLoop cannot be undone: a dispatch loop
+        stopped once returns at once ever after.) */
     void runMessageLoop (int milliseconds)
     {
-        auto* messages = juce::MessageManager::getInstance();
-        juce::Timer::callAfterDelay (milliseconds, [messages] { messages->stopDispatchLoop(); });
-        messages->runDispatchLoop();
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
+        while (juce::Time::getMillisecondCounter() < end)
+            if (! juce::dispatchNextMessageOnSystemQueue (true))
+                juce::Thread::sleep (1);
     }
 
     /** The screen once the editor has stopped changing. */
@@ -285,6 +295,19 @@ namespace
             fail ("the editor window is " + describe (area) + ", not the design size 1060 x 364");
 
         const auto image = grabWhenStill (area);
+
+        // A change from the host (automation) must reach the screen too, not only the first picture.
+        auto* delay = instance->getParameters()[0];
+        if (delay->getName (64) != "Delay time")
+            fail ("the first parameter is " + delay->getName (64));
+        delay->setValueNotifyingHost (1.0f);
+        runMessageLoop (300);
+        const auto automated = grabWhenStill (area);
+        const Box delayKnob (402, 63, 272, 276);
+        if (samePixels (image.getClippedImage (delayKnob), automated.getClippedImage (delayKnob)))
+            fail ("the delay knob stays where it was after the host moved it");
+        if (! samePixels (image.getClippedImage ({ 0, 0, 400, 340 }), automated.getClippedImage ({ 0, 0, 400, 340 })))
+            fail ("moving the delay knob changed the meter's side of the panel");
 
         editor->removeFromDesktop();
         instance->editorBeingDeleted (editor.get());
