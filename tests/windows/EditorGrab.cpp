@@ -296,6 +296,16 @@ namespace
 
         const auto image = grabWhenStill (area);
 
+        // Written first, so a failing check below leaves the picture to look at.
+        out.deleteFile();
+        out.getParentDirectory().createDirectory();
+        {
+            juce::FileOutputStream stream (out);
+            juce::PNGImageFormat png;
+            if (! stream.openedOk() || ! png.writeImageToStream (image, stream))
+                fail ("cannot write " + out.getFullPathName());
+        }
+
         // A change from the host (automation) must reach the screen too, not only the first picture.
         auto* delay = instance->getParameters()[0];
         if (delay->getName (64) != "Delay time")
@@ -313,15 +323,6 @@ namespace
         instance->editorBeingDeleted (editor.get());
         editor.reset();
         instance.reset();
-
-        out.deleteFile();
-        out.getParentDirectory().createDirectory();
-        {
-            juce::FileOutputStream stream (out);
-            juce::PNGImageFormat png;
-            if (! stream.openedOk() || ! png.writeImageToStream (image, stream))
-                fail ("cannot write " + out.getFullPathName());
-        }
 
         checkArtwork (image);
         checkStripText (image);
