@@ -39,9 +39,11 @@ namespace
         {
             if (! ready)
                 return;
-            presets().deleteRecursively();
+            EXPECT_TRUE (presets().deleteRecursively()) << "cannot empty " << presets().getFullPathName();
             if (movedAside)
-                aside.moveFileTo (presets());
+            {
+                EXPECT_TRUE (aside.moveFileTo (presets())) << "the presets that were there are at " << aside.getFullPathName();
+            }
         }
 
         /** The folder the tests look through for stray preset files. */

@@ -2,6 +2,7 @@
 
 #include "CustomLAF.h"
 #include "KnobValuesLabel.h"
+#include "RepaintFallback.h"
 #include "UIView.h"
 #include "bottombar/TopBar.h"
 
@@ -42,6 +43,10 @@ public:
     KnobValuesLabel valuesLabel;
 
 private:
+   #if JUCE_WINDOWS
+    RepaintFallback repaintFallback { *this };
+   #endif
+
     /** Each invisible control with the element it lies over. */
     std::vector<std::pair<juce::Component*, UIElement*>> overlays();
 

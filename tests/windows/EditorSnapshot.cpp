@@ -1,0 +1,65 @@
+// The editor as the Linux build draws it, at its default settings, for the Wine grab of the
+// Windows module to be compared with:
+//
+//   vantorel_editor_snapshot OUT.png
+//
+// Drawn in-process by JUCE's renderer, as the Linux window shows it, once JUCE's splash
+// screen (which the Wine grab also waits out) has faded and gone.
+
+#include "helpers/MessageLoop.h"
+
+#include "processor/PluginProcessor.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <iostream>
+
+namespace
+{
+    bool hasSplashScreen (juce::Component& editor)
+    {
+        for (auto* child : editor.getChildren())
+            if (dynamic_cast<juce::JUCESplashScreen*> (child) != nullptr)
+                return true;
+        return false;
+    }
+} // namespace
+
+int main (int argc, char* argv[])
+{
+    if (argc != 2)
+    {
+        std::cerr << "usage: vantorel_editor_snapshot OUT.png" << std::endl;
+        return 2;
+    }
+
+    juce::ScopedJuceInitialiser_GUI juce;
+    const auto out = juce::File::getCurrentWorkingDirectory().getChildFile (juce::String::fromUTF8 (argv[1]));
+
+    TemplateAudioProcessor processor;
+    std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditor());
+    editor->setVisible (true);
+
+    // The splash screen's clock starts when it is first painted; it shows, fades and deletes itself.
+    editor->createComponentSnapshot (editor->getLocalBounds());
+    for (int waited = 0; hasSplashScreen (*editor) && waited < 15000; waited += 100)
+        testhelpers::pumpMessages (100);
+    if (hasSplashScreen (*editor))
+    {
+        std::cerr << "vantorel_editor_snapshot: JUCE's splash screen never went away" << std::endl;
+        return 1;
+    }
+
+    const auto image = editor->createComponentSnapshot (editor->getLocalBounds());
+    processor.editorBeingDeleted (editor.get());
+    editor.reset();
+
+    out.deleteFile();
+    juce::FileOutputStream stream (out);
+    if (! stream.openedOk() || ! juce::PNGImageFormat().writeImageToStream (image, stream))
+    {
+        std::cerr << "vantorel_editor_snapshot: cannot write " << out.getFullPathName() << std::endl;
+        return 1;
+    }
+    return 0;
+}
