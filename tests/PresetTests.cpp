@@ -348,7 +348,7 @@ TEST_F (PresetFixture, PreviousAndNextWalkTheListingWithoutWrapping)
 {
     for (const auto* name : { "one", "two", "three" })
     {
-        setParameter (processor, "delay", juce::String (name).length() * 0.1f);
+        setParameter (processor, "delay", (float) juce::String (name).length() * 0.1f);
         label.savePreset (name);
     }
     const auto order = PresetLabel::listPresets(); // the file system's order
@@ -360,7 +360,7 @@ TEST_F (PresetFixture, PreviousAndNextWalkTheListingWithoutWrapping)
 
     label.nextPreset();
     EXPECT_EQ (label.getText(), order[0]);
-    EXPECT_FLOAT_EQ (rawValue (processor, "delay"), order[0].length() * 0.1f);
+    EXPECT_FLOAT_EQ (rawValue (processor, "delay"), (float) order[0].length() * 0.1f);
 
     label.previousPreset(); // at the first: no wrap-around
     EXPECT_EQ (label.getText(), order[0]);
@@ -373,7 +373,7 @@ TEST_F (PresetFixture, PreviousAndNextWalkTheListingWithoutWrapping)
 
     label.previousPreset();
     EXPECT_EQ (label.getText(), order[1]);
-    EXPECT_FLOAT_EQ (rawValue (processor, "delay"), order[1].length() * 0.1f);
+    EXPECT_FLOAT_EQ (rawValue (processor, "delay"), (float) order[1].length() * 0.1f);
 
     // A name that is not listed moves to the first preset.
     label.setText ("stranger", juce::dontSendNotification);
