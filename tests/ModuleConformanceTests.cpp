@@ -391,3 +391,149 @@ TEST (Conformance, ActivationCyclesFollowEachSetup)
         rig.stop();
     }
 }
+
+// Blocks longer than the maximum announced to setupProcessing (which VST3 forbids, and
+// some hosts send anyway) come out exactly as if the host had sent them in pieces of the
+// announced length, the block's parameter changes with the first piece. Each channel gets
+// its own signal, so samples landing in the wrong channel or place cannot pass.
+TEST (Conformance, OversizedBlocksMatchTheSameAudioInAnnouncedPieces)
+{
+    struct Case
+    {
+        int announced, channels;
+        std::vector<int> blocks;
+    };
+
+    const Case cases[] = {
+        { 256, 2, { 1000, 256, 3000, 257, 4096, 100, 513 } },
+        { 64, 1, { 65, 8192, 1, 640 } },
+        { 1, 2, { 7, 2, 300 } },
+        { 4096, 2, { 4097, 8192, 12000 } },
+    };
+
+    Vst3Module module (bundle());
+    ASSERT_TRUE (module.isLoaded()) << module.error;
+    auto factory = module.factory();
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE ("announced " + juce::String (c.announced) + ", " + juce::String (c.channels) + " channels");
+        ProcessRig whole (*factory.get()), pieces (*factory.get());
+        ASSERT_TRUE (whole.start (48000.0, c.announced, c.channels));
+        ASSERT_TRUE (pieces.start (48000.0, c.announced, c.channels));
+
+        juce::Random random (c.announced);
+        for (size_t b = 0; b < c.blocks.size(); ++b)
+        {
+            const int n = c.blocks[b];
+            juce::AudioBuffer<float> inWhole (c.channels, n);
+            for (int ch = 0; ch < c.channels; ++ch)
+                for (int i = 0; i < n; ++i)
+                    inWhole.setSample (ch, i, (ch == 0 ? 0.8f : -0.5f) * random.nextFloat());
+            juce::AudioBuffer<float> inPieces (inWhole);
+
+            // New settings every block: a short echo that feeds back, so each block's
+            // output depends on the ones before and on the moment its settings arrive.
+            ParamChanges changes;
+            changes.set ("delay", normalisedDelay (0.002 + 0.001 * (double) b));
+            changes.set ("feedback", 0.3 + 0.05 * (double) b);
+            changes.set ("mix", b % 2 == 0 ? 1.0 : 0.0);
+            changes.set ("onoff", 1.0);
+
+            ASSERT_EQ (whole.process (inWhole, &changes), kResultTrue) << "block " << b;
+
+            for (int start = 0; start < n; start += c.announced)
+            {
+                juce::AudioBuffer<float> view (inPieces.getArrayOfWritePointers(), c.channels, start,
+                                               juce::jmin (c.announced, n - start));
+                ASSERT_EQ (pieces.process (view, start == 0 ? &changes : nullptr), kResultTrue) << "block " << b;
+            }
+
+            for (int ch = 0; ch < c.channels; ++ch)
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ (inWhole.getSample (ch, i), inPieces.getSample (ch, i))
+                        << "block " << b << " of " << n << ", channel " << ch << " sample " << i;
+        }
+    }
+}
+
+// Parameter changes that come with an oversized block reach all of it: the host's bypass
+// switched on passes the whole block through untouched; switched off again, with the wet
+// signal only, the whole block is silent (the line heard nothing while bypassed, and the
+// echo is later than the block is long).
+TEST (Conformance, ParameterChangesInAnOversizedBlockReachAllOfIt)
+{
+    struct Row
+    {
+        const char* name;
+        double bypass;
+        bool passesInput;
+    };
+
+    const Row rows[] = { { "bypass on", 1.0, true }, { "bypass off", 0.0, false } };
+    constexpr int announced = 128, blockSize = 4000;
+
+    Vst3Module module (bundle());
+    ASSERT_TRUE (module.isLoaded()) << module.error;
+    auto factory = module.factory();
+    ProcessRig rig (*factory.get());
+    ASSERT_TRUE (rig.start (48000.0, announced, 2));
+
+    juce::Random random (11);
+    juce::AudioBuffer<float> buffer (2, blockSize);
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (row.name);
+        ParamChanges changes;
+        changes.set (bypassParamId, row.bypass);
+        changes.set ("mix", 0.0);
+        changes.set ("delay", normalisedDelay (0.5));
+        changes.set ("onoff", 1.0);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < blockSize; ++i)
+                buffer.setSample (ch, i, random.nextFloat() * 1.6f - 0.8f);
+        const juce::AudioBuffer<float> input (buffer);
+
+        ASSERT_EQ (rig.process (buffer, &changes), kResultTrue);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < blockSize; ++i)
+                ASSERT_EQ (buffer.getSample (ch, i), row.passesInput ? input.getSample (ch, i) : 0.0f)
+                    << "channel " << ch << " sample " << i;
+    }
+}
+
+// Whatever a host asks the component for leads back to the same object, so the audio
+// processor it reaches is always the one that takes care of oversized blocks.
+TEST (Conformance, EveryInterfaceOfTheComponentLeadsBackToIt)
+{
+    Vst3Module module (bundle());
+    ASSERT_TRUE (module.isLoaded()) << module.error;
+    auto factory = module.factory();
+    Vst3Instance instance (*factory.get());
+    ASSERT_TRUE (instance.isValid());
+
+    auto identity = instance.component.query<FUnknown> (FUnknown_iid);
+    ASSERT_TRUE (identity);
+
+    const std::pair<const char*, const TUID&> interfaces[] = {
+        { "FUnknown", FUnknown_iid },
+        { "IPluginBase", IPluginBase_iid },
+        { "IComponent", Vst::IComponent_iid },
+        { "IAudioProcessor", Vst::IAudioProcessor_iid },
+        { "IUnitInfo", Vst::IUnitInfo_iid },
+        { "IConnectionPoint", Vst::IConnectionPoint_iid },
+        { "IProcessContextRequirements", Vst::IProcessContextRequirements_iid },
+    };
+
+    for (const auto& [name, iid] : interfaces)
+    {
+        SCOPED_TRACE (name);
+        auto object = instance.component.query<FUnknown> (iid);
+        ASSERT_TRUE (object);
+        EXPECT_EQ (object.query<FUnknown> (FUnknown_iid).get(), identity.get());
+        EXPECT_EQ (object.query<Vst::IAudioProcessor> (Vst::IAudioProcessor_iid).get(), instance.processor.get());
+    }
+}

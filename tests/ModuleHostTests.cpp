@@ -100,6 +100,8 @@ TEST (Module, FactoryDescribesOneEffectAndItsController)
 
     auto factory2 = factory.query<IPluginFactory2> (IPluginFactory2_iid);
     ASSERT_TRUE (factory2);
+    auto factory3 = factory.query<IPluginFactory3> (IPluginFactory3_iid);
+    ASSERT_TRUE (factory3);
 
     struct ClassRow
     {
@@ -126,6 +128,16 @@ TEST (Module, FactoryDescribesOneEffectAndItsController)
         EXPECT_STREQ (c.vendor, "Korvane");
         EXPECT_STREQ (c.version, "0.0.1");
         EXPECT_STREQ (c.sdkVersion, "VST 3.7.2");
+
+        // Hosts that read the Unicode class info see the same class.
+        PClassInfoW w {};
+        ASSERT_EQ (factory3->getClassInfoUnicode (i, &w), kResultOk);
+        EXPECT_EQ (uidWords (w.cid), words);
+        EXPECT_STREQ (w.category, rows[i].category);
+        EXPECT_EQ (fromString128 (w.name), "Vantorel");
+        EXPECT_EQ (fromString128 (w.vendor), "Korvane");
+        EXPECT_EQ (fromString128 (w.version), "0.0.1");
+        EXPECT_STREQ (w.subCategories, "Fx");
     }
 }
 
