@@ -186,13 +186,13 @@ namespace
 
             // JUCE sizes its buffers to the setup it accepted, and keeps the old ones otherwise.
             if (result == kResultTrue)
-                piece.store (setup.maxSamplesPerBlock);
+                announcedMaximum.store (setup.maxSamplesPerBlock);
             return result;
         }
 
         tresult PLUGIN_API process (Vst::ProcessData& data) override
         {
-            const auto limit = piece.load();
+            const auto limit = announcedMaximum.load();
             if (data.numSamples <= limit)
                 return processor->process (data);
 
@@ -386,8 +386,8 @@ namespace
         Ref<Vst::IConnectionPoint> connection;
         Ref<Vst::IProcessContextRequirements> contextRequirements;
 
-        // What JUCE's buffers hold: its default until the host's setup replaces it.
-        std::atomic<int32> piece { 1024 };
+        // The most samples JUCE's buffers hold: its own default of 1024 until it accepts a setup.
+        std::atomic<int32> announcedMaximum { 1024 };
 
         std::vector<Vst::AudioBusBuffers> pieceBuses;
         std::vector<void*> pieceChannels;
