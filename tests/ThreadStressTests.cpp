@@ -66,10 +66,8 @@ namespace
 
             ++counters.automationRounds;
 
-            // A host's automation arrives once per block at most, not in a spin: unpaced,
-            // every editor timer tick would re-render all eight controls and the message
-            // thread (tens of times slower under ThreadSanitizer) could never keep up.
-            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            // A host automates once per block (256 samples at 48 kHz here), not in a spin.
+            std::this_thread::sleep_for (std::chrono::microseconds (5333));
         }
     }
 
