@@ -36,6 +36,7 @@ SEEDS = {
     "negative-length": blob(tree({"delay": "0.5"}), length=0x80000010),
     "wrong-magic": blob(tree({"delay": "0.5"}), magic=0x21324357),
     "one-char": blob("x"),
+    "instruction": blob(f'{DECL}<pluginParameter><?x?>text<PARAM id="delay" value="0.5"/></pluginParameter>'),
 }
 
 PRESETS = {
@@ -51,6 +52,7 @@ PRESETS = {
     "utf16": tree({"delay": "0.3"}).replace("UTF-8", "UTF-16").encode("utf-16"),
     "cut-short": tree(FULL).encode()[:-30],
     "empty": b"",
+    "instruction": f'{DECL}<pluginParameter><?x?>text<PARAM id="mix" value="1"/></pluginParameter>'.encode(),
 }
 
 

@@ -198,6 +198,20 @@ TEST_F (PresetFixture, StoreEdgeCases)
     label.loadPreset ("entities");
     EXPECT_FLOAT_EQ (feedback(), 0.33f);
 
+    // So is a processing instruction inside the tree (text after one keeps the parser busy).
+    folder().getChildFile ("instruction.vtrpreset").replaceWithText (
+        "<?xml version=\"1.0\"?>\r\n<pluginParameter><?x?>text<PARAM id=\"feedback\" value=\"0.9\"/></pluginParameter>\r\n");
+    label.loadPreset ("instruction");
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+
+    // A preset saved by an editor that writes a byte order mark still loads, declaration and all.
+    const std::string marked = "\xef\xbb\xbf<?xml version=\"1.0\"?>\r\n"
+                               "<pluginParameter><PARAM id=\"feedback\" value=\"0.5\"/></pluginParameter>\r\n";
+    folder().getChildFile ("marked.vtrpreset").replaceWithData (marked.data(), marked.size());
+    label.loadPreset ("marked");
+    EXPECT_FLOAT_EQ (feedback(), 0.5f);
+    setParameter (processor, "feedback", 0.33f);
+
     // The empty name is the file ".vtrpreset", listed as an empty name.
     label.savePreset ("");
     EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());

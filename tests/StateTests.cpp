@@ -137,6 +137,7 @@ TEST (HostState, MalformedAndPartialBlobs)
         { "length cuts an element", [&] { return blob (fullXml, fullXml.getNumBytesAsUTF8() - 25); }, false, {} },
         { "not XML", [] { return blob ("this is not xml at all"); }, false, {} },
         { "entity expansion", [] { return blob ("<?xml version=\"1.0\"?> <!DOCTYPE pluginParameter [<!ENTITY a \"<PARAM id='delay' value='0.5'/>\">]> <pluginParameter>&a;</pluginParameter>"); }, false, {} },
+        { "processing instruction in the tree", [] { return blob (stateXml ("<?x?>text" + param ("delay", "0.5"))); }, false, {} },
         { "not UTF-8", [] { auto b = blob (stateXml (param ("delay", "0.5"))); static_cast<char*> (b.getData())[40] = (char) 0xff; return b; }, false, {} },
         { "one character", [] { return blob ("x"); }, false, {} },
         { "another root tag", [] { return blob (stateXml (param ("delay", "0.5"), "otherParameters")); }, false, {} },

@@ -156,6 +156,15 @@ std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseParameterXml (con
     if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
         return {};
 
+    // JUCE's parser also loops for ever on a processing instruction inside an element when
+    // text follows it ("<a><?x?>b</a>"). Only the XML declaration may open a parameter tree.
+    auto body = text.trimCharactersAtStart (juce::String::charToString (0xfeff) + " \t\r\n");
+    if (body.startsWith ("<?xml"))
+        body = body.fromFirstOccurrenceOf ("?>", false, false);
+
+    if (body.contains ("<?"))
+        return {};
+
     return juce::parseXML (text);
 }
 
