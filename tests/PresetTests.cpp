@@ -204,6 +204,12 @@ TEST_F (PresetFixture, StoreEdgeCases)
     label.loadPreset ("instruction");
     EXPECT_FLOAT_EQ (feedback(), 0.33f);
 
+    // And elements nested deep enough to overflow the parser's stack.
+    folder().getChildFile ("deep.vtrpreset").replaceWithText (
+        "<pluginParameter>" + juce::String::repeatedString ("<PARAM>", 100000) + "</pluginParameter>");
+    label.loadPreset ("deep");
+    EXPECT_FLOAT_EQ (feedback(), 0.33f);
+
     // A preset saved by an editor that writes a byte order mark still loads, declaration and all.
     const std::string marked = "\xef\xbb\xbf<?xml version=\"1.0\"?>\r\n"
                                "<pluginParameter><PARAM id=\"feedback\" value=\"0.5\"/></pluginParameter>\r\n";

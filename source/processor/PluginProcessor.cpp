@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "gui/PluginEditor.h"
 
@@ -149,6 +150,98 @@ std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseStateBlob (const 
     return xml;
 }
 
+namespace
+{
+    /** True when elements in the text nest deeper than `limit`. It errs towards counting
+        too deep (text that merely looks like tags), never too shallow: quoted attribute
+        values, comments, CDATA and declarations are stepped over as the parser would. */
+    bool nestsDeeperThan (const juce::String& text, int limit)
+    {
+        int depth = 0;
+
+        for (auto p = text.getCharPointer(); ! p.isEmpty();)
+        {
+            if (*p != '<')
+            {
+                ++p;
+                continue;
+            }
+
+            const auto next = p[1];
+            const auto skipPast = [&p] (const char* end)
+            {
+                const auto found = p.indexOf (juce::CharPointer_ASCII (end));
+                p += found < 0 ? (int) p.length() : found + (int) std::strlen (end);
+            };
+
+            if (next == '/')
+            {
+                --depth;
+                skipPast (">");
+            }
+            else if (next == '!' && p[2] == '-' && p[3] == '-')
+            {
+                skipPast ("-->");
+            }
+            else if (next == '!' && p[2] == '[')
+            {
+                skipPast ("]]>");
+            }
+            else if (next == '!' || next == '?')
+            {
+                skipPast (">");
+            }
+            else
+            {
+                if (++depth > limit)
+                    return true;
+
+                // Through the start tag, skipping quoted values; "/>" closes it at once.
+                ++p;
+                juce::juce_wchar quote = 0, previous = 0;
+
+                for (; ! p.isEmpty(); previous = *p, ++p)
+                {
+                    const auto c = *p;
+
+                    if (quote != 0)
+                    {
+                        if (c == quote)
+                            quote = 0;
+                    }
+                    else if (c == '"' || c == '\'')
+                    {
+                        quote = c;
+                    }
+                    else if (c == '>')
+                    {
+                        if (previous == '/')
+                            --depth;
+                        ++p;
+                        break;
+                    }
+                }
+            }
+        }
+
+        return false;
+    }
+
+    bool hasRepeatedAttribute (const juce::XmlElement& element)
+    {
+        for (int i = 1; i < element.getNumAttributes(); ++i)
+            for (int j = 0; j < i; ++j)
+                if (element.getAttributeName (i) == element.getAttributeName (j))
+                    return true;
+
+        for (const auto* child : element.getChildIterator())
+            if (hasRepeatedAttribute (*child))
+                return true;
+
+        return false;
+    }
+}
+
 std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseParameterXml (const juce::String& text)
 {
     // A document type declaration can define entities that expand exponentially and keep
@@ -165,7 +258,19 @@ std::unique_ptr<juce::XmlElement> TemplateAudioProcessor::parseParameterXml (con
     if (body.contains ("<?"))
         return {};
 
-    return juce::parseXML (text);
+    // The parser descends one call per level: tens of thousands of nested elements in a
+    // state blob or preset file would overflow the stack. A parameter tree is two deep.
+    if (nestsDeeperThan (text, 64))
+        return {};
+
+    auto xml = juce::parseXML (text);
+
+    // An element naming an attribute twice is not well-formed XML, yet JUCE's parser keeps
+    // both: the parameter tree would read the first, and save only the last.
+    if (xml != nullptr && hasRepeatedAttribute (*xml))
+        return {};
+
+    return xml;
 }
 
 void TemplateAudioProcessor::replaceParameterState (juce::AudioProcessorValueTreeState& parameters, juce::ValueTree newState)
