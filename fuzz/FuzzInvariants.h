@@ -6,6 +6,8 @@
 
 #include "processor/PluginProcessor.h"
 
+#include <juce_events/juce_events.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,18 @@ namespace fuzzing
         p.undoManager.beginNewTransaction();
         juce::MemoryBlock flushed;
         p.getStateInformation (flushed); // writes the values into the tree, undoably
+    }
+
+    /** JUCE's GUI runtime for the whole run, shut down cleanly at exit. The list of objects
+        JUCE deletes at shutdown is a function-local static created by its first entry; had
+        that come after this initialiser (the first parameter tree's timer thread does), the
+        list would be destroyed first and the shutdown would free it again. An entry made
+        here, first, puts the list's teardown after the shutdown. */
+    inline void initialiseJuce()
+    {
+        struct FirstEntry : juce::DeletedAtShutdown {};
+        new FirstEntry(); // deleted by the shutdown below
+        static juce::ScopedJuceInitialiser_GUI juce;
     }
 
     [[noreturn]] inline void fail (const std::string& what)

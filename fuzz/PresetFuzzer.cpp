@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerInitialize (int*, char***)
     setenv ("HOME", home.getFile().getFullPathName().toRawUTF8(), 1);
     unsetenv ("XDG_CONFIG_HOME");
 
-    static juce::ScopedJuceInitialiser_GUI juce;
+    fuzzing::initialiseJuce();
     presetPath = PresetLabel::presetFile ("fuzz");
     presetPath.getParentDirectory().createDirectory();
     return 0;

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
     // The parameter tree needs a message manager for its timer.
-    static juce::ScopedJuceInitialiser_GUI juce;
+    fuzzing::initialiseJuce();
     return 0;
 }
 
