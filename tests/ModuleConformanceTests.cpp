@@ -197,7 +197,7 @@ TEST (Conformance, BusArrangementsOfferedAndRefused)
 }
 
 // A process() call with no buses and no samples only delivers parameters; a 0-sample
-// block with buses processes nothing. Neither moves time on: the echo lands where it
+// block with buses processes nothing, and one with a negative count is refused. None moves time on: the echo lands where it
 // would without them.
 TEST (Conformance, ParameterFlushAndZeroSampleBlocks)
 {
@@ -217,6 +217,15 @@ TEST (Conformance, ParameterFlushAndZeroSampleBlocks)
 
         juce::AudioBuffer<float> empty (channels, 0);
         ASSERT_EQ (rig.process (empty), kResultTrue);
+
+        // A negative count is refused and touches nothing (taken as unsigned it would be
+        // an enormous block).
+        juce::AudioBuffer<float> marked (channels, 16);
+        for (int c = 0; c < channels; ++c)
+            juce::FloatVectorOperations::fill (marked.getWritePointer (c), 0.25f, 16);
+        EXPECT_NE (rig.processCount (marked, -1), kResultTrue);
+        for (int c = 0; c < channels; ++c)
+            EXPECT_EQ (marked.getSample (c, 15), 0.25f);
 
         const int lead = settleSamples (48000.0);
         const auto out = renderImpulse (rig, lead, 9600, 256, true);

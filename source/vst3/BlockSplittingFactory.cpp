@@ -192,6 +192,10 @@ namespace
 
         tresult PLUGIN_API process (Vst::ProcessData& data) override
         {
+            // A negative count is no block at all; JUCE would copy it as an enormous one.
+            if (data.numSamples < 0)
+                return kInvalidArgument;
+
             const auto limit = announcedMaximum.load();
             if (data.numSamples <= limit)
                 return processor->process (data);

@@ -183,6 +183,13 @@ namespace testhelpers
         Steinberg::tresult process (juce::AudioBuffer<float>& buffer, ParamChanges* changes = nullptr,
                                     Steinberg::uint64 inputSilence = 0)
         {
+            return processCount (buffer, buffer.getNumSamples(), changes, inputSilence);
+        }
+
+        /** As process(), with a sample count of the caller's choosing (a misbehaving host's). */
+        Steinberg::tresult processCount (juce::AudioBuffer<float>& buffer, Steinberg::int32 numSamples,
+                                         ParamChanges* changes = nullptr, Steinberg::uint64 inputSilence = 0)
+        {
             using namespace Steinberg;
             jassert (buffer.getNumChannels() >= channels);
 
@@ -194,7 +201,7 @@ namespace testhelpers
             Vst::ProcessData data {};
             data.processMode = Vst::kRealtime;
             data.symbolicSampleSize = Vst::kSample32;
-            data.numSamples = buffer.getNumSamples();
+            data.numSamples = numSamples;
             data.numInputs = data.numOutputs = 1;
             data.inputs = &in;
             data.outputs = &out;
