@@ -8,6 +8,8 @@
 
 #include "processor/PluginProcessor.h"
 
+#include "Bounds.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -127,5 +129,5 @@ int main (int argc, char** argv)
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return 0;
+    return vantorel::bench::boundExceeded ? 1 : 0;
 }

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerInitialize (int*, char***)
     unsetenv ("XDG_CONFIG_HOME");
 
     fuzzing::initialiseJuce();
-    presetPath = PresetLabel::presetFile ("fuzz");
+    presetPath = PresetStore::presetFile ("fuzz");
     presetPath.getParentDirectory().createDirectory();
     return 0;
 }

@@ -22,6 +22,28 @@ def blob(text, length=None, magic=0x21324356):
     return struct.pack("<II", magic, n & 0xFFFFFFFF) + body + b"\0"
 
 
+def many_attributes(count):
+    extra = "".join(f' a{i}="0"' for i in range(count))
+    return f'{DECL}<pluginParameter><PARAM id="feedback" value="0.5"{extra}/></pluginParameter>'
+
+
+def many_children(count):
+    return tree(FULL).replace("</pluginParameter>", '<PARAM id="x" value="1"/>' * count + "</pluginParameter>")
+
+
+def many_references(count):
+    return f'{DECL}<pluginParameter><PARAM id="feedback" value="0.5" note="{"&amp;" * count}"/></pluginParameter>'
+
+
+# Near the limits the reader sets on attributes, elements and character references, so
+# mutations cross them both ways.
+LARGE = {
+    "attributes-60": many_attributes(60),
+    "attributes-2000": many_attributes(2000),
+    "children-1000": many_children(1000),
+    "references-4000": many_references(4000),
+}
+
 SEEDS = {
     "fresh": blob(tree(FULL)),
     "capital-root": blob(tree({"delay": "0.5"}, "PLUGINPARAMETER")),
@@ -37,6 +59,7 @@ SEEDS = {
     "wrong-magic": blob(tree({"delay": "0.5"}), magic=0x21324357),
     "one-char": blob("x"),
     "instruction": blob(f'{DECL}<pluginParameter><?x?>text<PARAM id="delay" value="0.5"/></pluginParameter>'),
+    **{name: blob(text) for name, text in LARGE.items()},
 }
 
 PRESETS = {
@@ -53,6 +76,7 @@ PRESETS = {
     "cut-short": tree(FULL).encode()[:-30],
     "empty": b"",
     "instruction": f'{DECL}<pluginParameter><?x?>text<PARAM id="mix" value="1"/></pluginParameter>'.encode(),
+    **{name: text.encode() for name, text in LARGE.items()},
 }
 
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace testhelpers;
 using namespace Steinberg;
@@ -545,4 +546,41 @@ TEST (Conformance, EveryInterfaceOfTheComponentLeadsBackToIt)
         EXPECT_EQ (object.query<FUnknown> (FUnknown_iid).get(), identity.get());
         EXPECT_EQ (object.query<Vst::IAudioProcessor> (Vst::IAudioProcessor_iid).get(), instance.processor.get());
     }
+}
+
+// A host passing no pointers, or asking past the end of the class list, gets an error.
+TEST (Conformance, FactoryRefusesNullPointersAndUnknownIndices)
+{
+    Vst3Module module (bundle());
+    ASSERT_TRUE (module.isLoaded()) << module.error;
+    auto factory = module.factory();
+    auto factory2 = factory.query<IPluginFactory2> (IPluginFactory2_iid);
+    auto factory3 = factory.query<IPluginFactory3> (IPluginFactory3_iid);
+    ASSERT_TRUE (factory2 && factory3);
+
+    PClassInfo info {};
+    ASSERT_EQ (factory->getClassInfo (0, &info), kResultOk);
+
+    void* object = &info; // must come back null
+    EXPECT_EQ (factory->createInstance (nullptr, Vst::IComponent_iid, &object), kInvalidArgument);
+    EXPECT_EQ (object, nullptr);
+    object = &info;
+    EXPECT_EQ (factory->createInstance (info.cid, nullptr, &object), kInvalidArgument);
+    EXPECT_EQ (object, nullptr);
+    EXPECT_EQ (factory->createInstance (info.cid, Vst::IComponent_iid, nullptr), kInvalidArgument);
+
+    for (const int32 index : { -1, 2, 99, std::numeric_limits<int32>::max(), std::numeric_limits<int32>::min() })
+    {
+        SCOPED_TRACE (index);
+        PClassInfo2 info2 {};
+        PClassInfoW infoW {};
+        EXPECT_EQ (factory->getClassInfo (index, &info), kInvalidArgument);
+        EXPECT_EQ (factory2->getClassInfo2 (index, &info2), kInvalidArgument);
+        EXPECT_EQ (factory3->getClassInfoUnicode (index, &infoW), kInvalidArgument);
+    }
+
+    EXPECT_EQ (factory->getClassInfo (0, nullptr), kInvalidArgument);
+    EXPECT_EQ (factory2->getClassInfo2 (0, nullptr), kInvalidArgument);
+    EXPECT_EQ (factory3->getClassInfoUnicode (0, nullptr), kInvalidArgument);
+    EXPECT_EQ (factory->getFactoryInfo (nullptr), kInvalidArgument);
 }

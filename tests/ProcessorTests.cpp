@@ -90,7 +90,6 @@ TEST (Processor, FixedAnswersToTheHost)
 {
     TemplateAudioProcessor p;
     EXPECT_EQ (p.getName(), "Vantorel");
-    EXPECT_EQ (p.getTailLengthSeconds(), 0.0);
     EXPECT_FALSE (p.acceptsMidi());
     EXPECT_FALSE (p.producesMidi());
     EXPECT_FALSE (p.isMidiEffect());

@@ -36,9 +36,11 @@ public:
 
     /** Ends any crossfade: every channel reads on at the delay the line already has.
         acceptedDelay and targetDelay survive, so a new engine rate is picked up by the
-        next start check. */
-    void prepare (int numChannels, int newFadeLength) noexcept
+        next start check. No read asks the line for more than maximumDelay samples. */
+    void prepare (int numChannels, int newFadeLength, float maximumDelay) noexcept
     {
+        maximumReadDelay = juce::jmax (0.0f, maximumDelay);
+
         // A phase of at least one sample keeps the gain step finite at absurdly low rates.
         fadeLength = juce::jmax (1, newFadeLength);
         fadeStep = 1.0f / (float) fadeLength;
@@ -159,8 +161,8 @@ private:
     float readAtChannelDelay (Line& line, int channel) noexcept
     {
         // After a preparation at a lower rate a channel may still ask for a delay beyond the
-        // new line's length until its next crossfade; the line would clamp it (and assert).
-        const float wanted = juce::jmin (readDelay[channel], (float) line.getMaximumDelayInSamples());
+        // longest one at the new rate until its next crossfade.
+        const float wanted = juce::jmin (readDelay[channel], maximumReadDelay, (float) line.getMaximumDelayInSamples());
 
         if (wanted != lineDelay)
         {
@@ -183,6 +185,8 @@ private:
     juce::HeapBlock<float> fadeInGain, fadeOutGain;
     juce::HeapBlock<bool> inCrossfade, crossfadeDone, fadingOut;
     juce::HeapBlock<float> readDelay;
+
+    float maximumReadDelay = 0.0f;
 
     /** The delay last handed to the line (a new line starts at 0). */
     float lineDelay = 0.0f;

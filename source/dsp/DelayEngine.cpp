@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace
 {
@@ -103,8 +104,8 @@ void DelayEngine::prepare (double sampleRate, int maximumBlockSize, float maximu
     const double ratio = sampleRate <= 192000.0 ? std::trunc (192000.0 / sampleRate) : 1.0;
     const int order = (int) juce::jmin ((double) maximumOversamplingOrder, std::trunc (std::log2 (ratio)));
 
-    // Sized for the longest block seen so far, so a block longer than the one that
-    // triggered this preparation still fits.
+    // Sized for the longest block seen so far, so a block longer than the one announced
+    // here still fits.
     largestBlockSize = juce::jmax (largestBlockSize, maximumBlockSize);
     oversamplerCapacity = juce::jmax (minimumOversamplerCapacity, largestBlockSize);
 
@@ -112,11 +113,29 @@ void DelayEngine::prepare (double sampleRate, int maximumBlockSize, float maximu
                                                                     juce::dsp::Oversampling<float>::filterHalfBandFIREquiripple,
                                                                     true, false);
     oversampler->initProcessing ((size_t) oversamplerCapacity);
-    oversampler->reset();
+    oversamplingLatency.store (oversampler->getLatencyInSamples(), std::memory_order_relaxed);
 
-    engineSampleRate = oversamplingOn ? sampleRate * (double) (1 << order) : sampleRate;
+    preparedSampleRate = sampleRate;
+    oversamplingFactor = 1 << order;
+    preparedChannels = channels;
 
-    const juce::dsp::ProcessSpec spec { engineSampleRate, (juce::uint32) juce::jmax (0, maximumBlockSize), (juce::uint32) channels };
+    // Room for the longest delay at the oversampled rate: switching oversampling on or off
+    // then only clears the line.
+    const double highestRate = sampleRate * (double) oversamplingFactor;
+    const juce::dsp::ProcessSpec spec { highestRate, (juce::uint32) juce::jmax (0, maximumBlockSize), (juce::uint32) channels };
+
+    for (auto* filter : { &lowPassFilter, &highPassFilter })
+        filter->prepare (spec);
+
+    delayLine.prepare (spec);
+    delayLine.setMaximumDelayInSamples ((int) ((double) maxDelaySeconds * highestRate));
+
+    restart();
+}
+
+void DelayEngine::restart() noexcept
+{
+    engineSampleRate = oversamplingOn ? preparedSampleRate * (double) oversamplingFactor : preparedSampleRate;
 
     for (auto* smoother : { &smoothedDelay, &smoothedFeedback, &smoothedCutoff })
         smoother->reset (engineSampleRate, smoothingSeconds);
@@ -126,20 +145,57 @@ void DelayEngine::prepare (double sampleRate, int maximumBlockSize, float maximu
     lowPassFilter.setType (juce::dsp::FirstOrderTPTFilterType::lowpass);
     highPassFilter.setType (juce::dsp::FirstOrderTPTFilterType::highpass);
 
+    // The same channel count as prepare() gave them: the filters keep their storage.
+    const juce::dsp::ProcessSpec spec { engineSampleRate, (juce::uint32) oversamplerCapacity, (juce::uint32) preparedChannels };
+
     for (auto* filter : { &lowPassFilter, &highPassFilter })
     {
-        filter->reset();
         filter->prepare (spec);
         filter->setCutoffFrequency (juce::jmin (1000.0f, cutoffCeiling));
     }
 
     lowPassCutoff = highPassCutoff = 1000.0f;
 
-    delayLine.prepare (spec);
-    delayLine.setMaximumDelayInSamples ((int) ((double) maxDelaySeconds * engineSampleRate));
+    delayLine.reset();
+    maximumDelaySamples = (int) ((double) maxDelaySeconds * engineSampleRate);
 
-    crossfade.prepare (channels, (int) (engineSampleRate * fadeSeconds));
-    preparedChannels = channels;
+    crossfade.prepare (preparedChannels, (int) (engineSampleRate * fadeSeconds), (float) maximumDelaySamples);
+    oversampler->reset();
+}
+
+double DelayEngine::audibleTailSeconds (float delaySeconds, float feedback, bool boostOn, bool panicOn) noexcept
+{
+    constexpr double infinite = std::numeric_limits<double>::infinity();
+
+    // Beyond an hour, no host would wait for it; and some count it in 32-bit samples.
+    constexpr double longestFiniteTail = 3600.0;
+
+    // The last crossfade (two phases) and smoothing ramp may still be under way.
+    constexpr double settling = 2.0 * fadeSeconds + smoothingSeconds;
+
+    // Repeats fall from at most the limiter's ceiling to -100 dB.
+    constexpr double quietLevel = 1.0e-5;
+
+    if (! std::isfinite (delaySeconds) || ! std::isfinite (feedback))
+        return infinite;
+
+    const double delay = juce::jlimit (0.0, 1.0e3, (double) delaySeconds);
+
+    // The boost applies while the switch is off.
+    const double gain = juce::jmax (0.0, (double) feedback * (boostOn ? 1.0 : 1.15));
+
+    // With the loop open the line's content is heard once more; without feedback the
+    // input is heard once, one delay later.
+    double repeats = 1.0;
+
+    if (! panicOn && gain >= 1.0)
+        return infinite;
+
+    if (! panicOn && gain > 0.0)
+        repeats += std::ceil (std::log (quietLevel / (double) limiterCeiling) / std::log (gain));
+
+    const double tail = repeats * delay + settling;
+    return tail > longestFiniteTail ? infinite : tail;
 }
 
 //==============================================================================
@@ -176,13 +232,19 @@ void DelayEngine::process (juce::AudioBuffer<float>& buffer, juce::AudioProcesso
 
     const int numSamples = buffer.getNumSamples();
 
-    // After the targets above, so a re-preparation lands the smoothers on them.
+    if (oversampler == nullptr)
+    {
+        passThroughUnprepared (buffer);
+        return;
+    }
+
+    // After the targets above, so a restart lands the smoothers on them.
     if (const bool wantsOversampling = value (id::oversampling) != 0.0f;
         needsPrepare || wantsOversampling != oversamplingOn)
     {
         needsPrepare = false;
         oversamplingOn = wantsOversampling;
-        prepare (processor.getSampleRate(), numSamples, maxDelaySeconds);
+        restart();
     }
 
     largestBlockSize = juce::jmax (largestBlockSize, numSamples);
@@ -231,6 +293,17 @@ void DelayEngine::process (juce::AudioBuffer<float>& buffer, juce::AudioProcesso
 
     for (int channel = processor.getTotalNumInputChannels(); channel < processor.getTotalNumOutputChannels(); ++channel)
         buffer.clear (channel, 0, numSamples);
+}
+
+void DelayEngine::passThroughUnprepared (juce::AudioBuffer<float>& buffer) const noexcept
+{
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            samples[i] = mixOn ? limit (samples[i]) : 0.0f;
+    }
 }
 
 //==============================================================================

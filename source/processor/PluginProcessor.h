@@ -5,10 +5,12 @@
 #include "LevelRamp.h"
 #include "ParameterIDs.h"
 #include "dsp/DelayEngine.h"
+#include "dsp/DryDelay.h"
 
 /** The object the host drives: owns the parameters, their undo history, the delay
     engine and the output level the editor's meter shows. */
-class TemplateAudioProcessor : public juce::AudioProcessor
+class TemplateAudioProcessor : public juce::AudioProcessor,
+                               private juce::Timer
 {
 public:
     TemplateAudioProcessor();
@@ -24,6 +26,10 @@ public:
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
     using juce::AudioProcessor::processBlock;
 
+    /** The host's bypass: the input passes, delayed by the latency the host compensates. */
+    void processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+    using juce::AudioProcessor::processBlockBypassed;
+
     //==============================================================================
     juce::AudioProcessorEditor* createEditor() override;
     bool hasEditor() const override { return true; }
@@ -32,7 +38,15 @@ public:
     bool acceptsMidi() const override { return false; }
     bool producesMidi() const override { return false; }
     bool isMidiEffect() const override { return false; }
-    double getTailLengthSeconds() const override { return 0.0; }
+
+    /** How long the repeats stay audible after the input falls silent: a bound from the
+        delay time and the feedback, or infinity where the loop sustains itself. Hosts that
+        stop calling a plug-in whose input fell silent wait this long first. */
+    double getTailLengthSeconds() const override;
+
+    /** The latency to report for the current settings: the oversampler's, rounded to whole
+        host samples, while oversampling is on; 0 while it is off. */
+    int latencyForCurrentSettings() const noexcept;
 
     int getNumPrograms() override { return 1; }
     int getCurrentProgram() override { return 0; }
@@ -45,17 +59,6 @@ public:
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
 
-    /** Installs a saved parameter tree (host state or preset) and clears the undo
-        history. Parameters the tree does not mention keep their current values. */
-    static void replaceParameterState (juce::AudioProcessorValueTreeState& parameters, juce::ValueTree newState);
-
-    /** Unwraps the XML of a state blob; nothing for anything malformed or truncated. */
-    static std::unique_ptr<juce::XmlElement> parseStateBlob (const void* data, int sizeInBytes);
-
-    /** Parses the text of a saved parameter tree; nothing for malformed text or text with a
-        document type declaration. */
-    static std::unique_ptr<juce::XmlElement> parseParameterXml (const juce::String& text);
-
     //==============================================================================
     juce::AudioProcessorValueTreeState apvts;
     juce::UndoManager undoManager;
@@ -63,5 +66,15 @@ public:
     DelayEngine engine;
 
 private:
+    /** Tells the host when switching oversampling changed the latency (message thread). */
+    void timerCallback() override;
+
+    void reportLatency (int samples);
+
+    /** The latency last reported, for the audio thread's bypassed blocks. */
+    std::atomic<int> reportedLatency { 0 };
+
+    DryDelay dryDelay;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TemplateAudioProcessor)
 };

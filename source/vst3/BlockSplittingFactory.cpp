@@ -462,15 +462,37 @@ namespace
         //==============================================================================
         tresult PLUGIN_API getFactoryInfo (PFactoryInfo* info) override { return factory->getFactoryInfo (info); }
         int32 PLUGIN_API countClasses() override { return factory->countClasses(); }
-        tresult PLUGIN_API getClassInfo (int32 index, PClassInfo* info) override { return factory->getClassInfo (index, info); }
-        tresult PLUGIN_API getClassInfo2 (int32 index, PClassInfo2* info) override { return factory2->getClassInfo2 (index, info); }
-        tresult PLUGIN_API getClassInfoUnicode (int32 index, PClassInfoW* info) override { return factory3->getClassInfoUnicode (index, info); }
+
+        // JUCE indexes its class list without checking: a host asking past its end, or
+        // passing no structure to fill, gets an error instead of a crash.
+        tresult PLUGIN_API getClassInfo (int32 index, PClassInfo* info) override
+        {
+            return isClassIndex (index, info) ? factory->getClassInfo (index, info) : kInvalidArgument;
+        }
+
+        tresult PLUGIN_API getClassInfo2 (int32 index, PClassInfo2* info) override
+        {
+            return isClassIndex (index, info) ? factory2->getClassInfo2 (index, info) : kInvalidArgument;
+        }
+
+        tresult PLUGIN_API getClassInfoUnicode (int32 index, PClassInfoW* info) override
+        {
+            return isClassIndex (index, info) ? factory3->getClassInfoUnicode (index, info) : kInvalidArgument;
+        }
+
         tresult PLUGIN_API setHostContext (FUnknown* context) override { return factory3->setHostContext (context); }
 
         tresult PLUGIN_API createInstance (FIDString cid, FIDString wanted, void** obj) override
         {
-            // JUCE checks the arguments of anything but a well-formed component request.
-            if (cid == nullptr || wanted == nullptr || obj == nullptr || ! isComponentClass (cid))
+            // JUCE reads through all three pointers before it checks them.
+            if (cid == nullptr || wanted == nullptr || obj == nullptr)
+            {
+                if (obj != nullptr)
+                    *obj = nullptr;
+                return kInvalidArgument;
+            }
+
+            if (! isComponentClass (cid))
                 return factory->createInstance (cid, wanted, obj);
 
             *obj = nullptr;
@@ -486,6 +508,11 @@ namespace
         }
 
     private:
+        bool isClassIndex (int32 index, const void* info)
+        {
+            return info != nullptr && index >= 0 && index < factory->countClasses();
+        }
+
         bool isComponentClass (FIDString cid) const
         {
             return std::any_of (componentClasses.begin(), componentClasses.end(),
