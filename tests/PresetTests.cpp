@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #if ! JUCE_WINDOWS
  #include <unistd.h>
 #endif
@@ -58,15 +60,20 @@ namespace
         juce::String previous { juce::SystemStats::getEnvironmentVariable ("HOME", {}) };
         const bool ready = true;
 
+        juce::String previousDataHome { juce::SystemStats::getEnvironmentVariable ("XDG_DATA_HOME", {}) };
+
         ScopedDocuments()
         {
             folder.getFile().createDirectory();
             setenv ("HOME", folder.getFile().getFullPathName().toRawUTF8(), 1);
+            unsetenv ("XDG_DATA_HOME"); // the trash goes to HOME/.local/share/Trash
         }
 
         ~ScopedDocuments()
         {
             setenv ("HOME", previous.toRawUTF8(), 1);
+            if (previousDataHome.isNotEmpty())
+                setenv ("XDG_DATA_HOME", previousDataHome.toRawUTF8(), 1);
             folder.getFile().deleteRecursively();
         }
 
@@ -118,14 +125,24 @@ namespace
 
         float feedback() { return rawValue (processor, "feedback"); }
 
+        /** A release of the mouse over the label's centre, as the n-th click. */
+        juce::MouseEvent release (juce::ModifierKeys mods, int clicks)
+        {
+            const auto at = label.getLocalBounds().getCentre().toFloat();
+            const auto now = juce::Time::getCurrentTime();
+            return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(), at, mods,
+                                     juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
+                                     &label, &label, now, at, now, clicks, false);
+        }
+
         void SetUp() override { ASSERT_TRUE (home.ready) << "cannot move " << home.presets().getFullPathName() << " aside"; }
     };
 } // namespace
 
 TEST_F (PresetFixture, DocumentsFolderFollowsTheUsersHome)
 {
-    EXPECT_EQ (PresetLabel::presetFolder(), folder());
-    EXPECT_EQ (PresetLabel::presetFile ("warm"), folder().getChildFile ("warm.vtrpreset"));
+    EXPECT_EQ (PresetStore::presetFolder(), folder());
+    EXPECT_EQ (PresetStore::presetFile ("warm"), folder().getChildFile ("warm.vtrpreset"));
 }
 
 TEST_F (PresetFixture, SaveAndLoadRestoreAllNineValuesAndClearTheHistory)
@@ -435,6 +452,131 @@ TEST_F (PresetFixture, TypingNames)
     EXPECT_TRUE (folder().getChildFile (".vtrpreset").existsAsFile());
 }
 
+TEST_F (PresetFixture, TypingANameNeverOverwritesAnotherPreset)
+{
+    struct Case
+    {
+        const char* what;
+        juce::StringArray existing; // preset names already in the folder
+        juce::String typed;
+        bool namesIgnoreCase;
+        juce::String shown;   // the label afterwards
+        juce::String written; // the new preset, or empty when nothing may be written
+    };
+
+    const auto first25 = juce::String ("abcdefghijklmnopqrstuvwxy");
+    const Case cases[] = {
+        { "30 characters whose first 25 name a preset", { first25 }, first25 + "z1234", false, first25, {} },
+        { "a name that is made safe into an existing one", { "a_b" }, "a/b", false, "a_b", {} },
+        { "a device name whose safe form exists", { "con_" }, "con", false, "con_", {} },
+        { "other letter case where names ignore it", { "Lead" }, "lead", true, "Lead", {} },
+        { "capitals where names ignore letter case", { "Lead" }, "LEAD", true, "Lead", {} },
+        { "the same name", { "Lead" }, "Lead", false, "Lead", {} },
+        { "other letter case where case counts", { "Lead" }, "lead", false, "lead", "lead" },
+        { "a new name", { "Lead", "Pad" }, "Bass", false, "Bass", "Bass" },
+        { "a new long name", { first25.substring (0, 24) }, first25 + "z1234", false, first25, first25 },
+        { "a new name made safe", { "Lead" }, "a:b", true, "a_b", "a_b" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        folder().deleteRecursively();
+
+        std::map<juce::String, juce::MemoryBlock> before;
+        for (const auto& name : c.existing)
+        {
+            writePreset (name + ".vtrpreset", "pluginParameter", 0.25f);
+            folder().getChildFile (name + ".vtrpreset").loadFileAsData (before[name]);
+        }
+
+        // A volume that ignores letter case (Windows, and Wine's view of any folder) has the
+        // last word, whatever the label was told.
+        const bool volumeIgnoresCase = folder().getChildFile (c.existing[0].toUpperCase() + ".vtrpreset").exists()
+                                       && c.existing[0] != c.existing[0].toUpperCase();
+        const bool sameFile = volumeIgnoresCase && c.typed.equalsIgnoreCase (c.existing[0]);
+        const auto shown = sameFile ? c.existing[0] : c.shown;
+        const auto written = sameFile ? juce::String() : c.written;
+
+        setParameter (processor, "feedback", 0.8f);
+        label.fileNamesIgnoreCase = c.namesIgnoreCase;
+        type (c.typed);
+
+        EXPECT_EQ (label.getText(), shown);
+        auto listed = PresetLabel::listPresets();
+        EXPECT_EQ (listed.size(), c.existing.size() + (written.isEmpty() ? 0 : 1));
+
+        for (const auto& [name, bytes] : before)
+        {
+            juce::MemoryBlock now;
+            folder().getChildFile (name + ".vtrpreset").loadFileAsData (now);
+            EXPECT_EQ (now, bytes) << name << " was overwritten";
+        }
+
+        if (written.isNotEmpty())
+        {
+            EXPECT_TRUE (listed.contains (written));
+            label.loadPreset (written);
+            EXPECT_FLOAT_EQ (feedback(), 0.8f);
+        }
+    }
+}
+
+TEST_F (PresetFixture, DeleteMovesThePresetToTheTrash)
+{
+    setParameter (processor, "feedback", 0.35f);
+    label.savePreset ("drop");
+    juce::MemoryBlock saved;
+    folder().getChildFile ("drop.vtrpreset").loadFileAsData (saved);
+
+    label.setText ("drop", juce::dontSendNotification);
+    bar.deleteButton.triggerClick();
+    pumpMessages (30);
+    EXPECT_FALSE (folder().getChildFile ("drop.vtrpreset").exists());
+    EXPECT_EQ (label.getText(), "No preset selected");
+
+#if ! JUCE_WINDOWS
+    // The user's freedesktop.org trash: the file itself, and where it came from, so the
+    // file manager can put it back.
+    const auto trash = home.root().getChildFile (".local/share/Trash");
+    const auto trashed = trash.getChildFile ("files/drop.vtrpreset");
+    ASSERT_TRUE (trashed.existsAsFile());
+    juce::MemoryBlock inTrash;
+    trashed.loadFileAsData (inTrash);
+    EXPECT_EQ (inTrash, saved);
+
+    const auto info = trash.getChildFile ("info/drop.vtrpreset.trashinfo").loadFileAsString();
+    EXPECT_TRUE (info.startsWith ("[Trash Info]\n"));
+    EXPECT_TRUE (info.contains ("\nPath=" + folder().getChildFile ("drop.vtrpreset").getFullPathName() + "\n"));
+    EXPECT_TRUE (info.contains ("\nDeletionDate=" + juce::Time::getCurrentTime().formatted ("%Y-%m-%d")));
+
+    // A second preset of the same name goes in beside it; names with spaces are escaped.
+    label.savePreset ("drop");
+    label.setText ("drop", juce::dontSendNotification);
+    bar.deleteButton.triggerClick();
+    pumpMessages (30);
+    EXPECT_FALSE (folder().getChildFile ("drop.vtrpreset").exists());
+    EXPECT_TRUE (trash.getChildFile ("files/drop.2.vtrpreset").existsAsFile());
+    EXPECT_TRUE (trash.getChildFile ("info/drop.2.vtrpreset.trashinfo").existsAsFile());
+
+    label.savePreset ("warm pad");
+    label.setText ("warm pad", juce::dontSendNotification);
+    bar.deleteButton.triggerClick();
+    pumpMessages (30);
+    EXPECT_TRUE (trash.getChildFile ("info/warm pad.vtrpreset.trashinfo").loadFileAsString().contains ("warm%20pad.vtrpreset"));
+
+    // Where no trash can be made, the preset is deleted as before.
+    trash.deleteRecursively();
+    trash.replaceWithText ("a file where the trash folder should be");
+    label.savePreset ("gone");
+    label.setText ("gone", juce::dontSendNotification);
+    bar.deleteButton.triggerClick();
+    pumpMessages (30);
+    EXPECT_FALSE (folder().getChildFile ("gone.vtrpreset").exists());
+    EXPECT_EQ (label.getText(), "No preset selected");
+#endif
+}
+
 TEST_F (PresetFixture, MenuListsPresetsAndLoadsTheChosenOne)
 {
     setParameter (processor, "cutoff", 300.0f);
@@ -530,14 +672,32 @@ TEST_F (PresetFixture, AnyMouseButtonReleasedOnTheLabelRefreshesAndOpensTheMenu)
         label.savePreset ("added " + juce::String (++count)); // the menu does not know it yet
         ASSERT_FALSE (label.presetNames.contains ("added " + juce::String (count)));
 
-        const auto at = label.getLocalBounds().getCentre().toFloat();
-        const juce::MouseEvent release (juce::Desktop::getInstance().getMainMouseSource(), at, mods,
-                                        juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
-                                        &label, &label, juce::Time::getCurrentTime(), at,
-                                        juce::Time::getCurrentTime(), 1, false);
-        label.mouseUp (release);
+        label.mouseUp (release (mods, 1));
+
+        // The menu waits out the double-click interval, then opens with a fresh listing.
+        EXPECT_FALSE (label.presetNames.contains ("added " + juce::String (count)));
+        pumpMessages (juce::MouseEvent::getDoubleClickTimeout() + 200);
         EXPECT_TRUE (label.presetNames.contains ("added " + juce::String (count)));
         EXPECT_EQ (label.presetMenu.getNumItems(), count);
         EXPECT_FALSE (label.isBeingEdited()); // a single click never starts editing
     }
+}
+
+TEST_F (PresetFixture, ADoubleClickOpensTheNameEditorAndNoMenu)
+{
+    label.savePreset ("present");
+    ASSERT_FALSE (label.presetNames.contains ("present"));
+
+    // The label's own order of events for a double click: release, release of the second
+    // click, then the double click.
+    const auto left = juce::ModifierKeys::leftButtonModifier;
+    label.mouseUp (release (left, 1));
+    label.mouseUp (release (left, 2));
+    label.mouseDoubleClick (release (left, 2));
+    EXPECT_TRUE (label.isBeingEdited());
+
+    pumpMessages (juce::MouseEvent::getDoubleClickTimeout() + 200);
+    EXPECT_TRUE (label.isBeingEdited());
+    EXPECT_FALSE (label.presetNames.contains ("present")); // no menu was refreshed or shown
+    label.hideEditor (true);
 }

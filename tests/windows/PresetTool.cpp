@@ -30,7 +30,7 @@ namespace
 
         if (command == "folder" && args.size() == 1)
         {
-            std::cout << PresetLabel::presetFolder().getFullPathName() << std::endl;
+            std::cout << PresetStore::presetFolder().getFullPathName() << std::endl;
             return 0;
         }
 
@@ -46,7 +46,7 @@ namespace
             }
 
             store.savePreset (args[1]);
-            const auto file = PresetLabel::presetFile (args[1]);
+            const auto file = PresetStore::presetFile (args[1]);
             if (! file.existsAsFile())
                 return fail ("nothing saved at " + file.getFullPathName());
             std::cout << file.getFullPathName() << std::endl;

@@ -45,14 +45,14 @@ TEST (WineEnvironment, PresetsGoToTheWineUsersDocumentsFolderInsideThePrefix)
     const juce::String userName (juce::CharPointer_UTF16 (reinterpret_cast<const juce::CharPointer_UTF16::CharType*> (user)));
 
     // As a Windows program sees it, and as the same folder lies on this machine.
-    EXPECT_EQ (PresetLabel::presetFolder().getFullPathName(), "C:\\users\\" + userName + "\\Documents\\Vantorel_Presets");
+    EXPECT_EQ (PresetStore::presetFolder().getFullPathName(), "C:\\users\\" + userName + "\\Documents\\Vantorel_Presets");
     const auto unixSide = juce::File ("Z:" + prefix).getChildFile ("drive_c/users").getChildFile (userName).getChildFile ("Documents/Vantorel_Presets");
 
     TemplateAudioProcessor processor;
     PresetLabel store (processor.apvts);
-    const auto name = unixSide.getNonexistentChildFile ("wine-probe", PresetLabel::presetExtension).getFileNameWithoutExtension();
+    const auto name = unixSide.getNonexistentChildFile ("wine-probe", PresetStore::presetExtension).getFileNameWithoutExtension();
     store.savePreset (name);
-    const auto saved = unixSide.getChildFile (name + PresetLabel::presetExtension);
+    const auto saved = unixSide.getChildFile (name + PresetStore::presetExtension);
     EXPECT_TRUE (saved.existsAsFile()) << saved.getFullPathName();
     EXPECT_TRUE (PresetLabel::listPresets().contains (name));
     saved.deleteFile();

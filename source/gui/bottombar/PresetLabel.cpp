@@ -1,7 +1,5 @@
 #include "PresetLabel.h"
 
-#include "DocumentsFolder.h"
-#include "processor/PluginProcessor.h"
 
 PresetLabel::PresetLabel (juce::AudioProcessorValueTreeState& state)
     : juce::Label ({}, {})
@@ -17,77 +15,14 @@ PresetLabel::PresetLabel (juce::AudioProcessorValueTreeState& state)
 
 PresetLabel::~PresetLabel()
 {
+    stopTimer();
     presetMenu.setLookAndFeel (nullptr);
 }
 
 //==============================================================================
-juce::File PresetLabel::presetFolder()
-{
-    return juce::File (userDocumentsPath() + presetFolderName);
-}
-
-juce::File PresetLabel::presetFile (const juce::String& name)
-{
-    return juce::File (userDocumentsPath() + presetFolderName + name + presetExtension);
-}
-
-juce::String PresetLabel::makeSafeName (const juce::String& typed)
-{
-    juce::String safe;
-
-    for (auto p = typed.getCharPointer(); ! p.isEmpty();)
-    {
-        const auto c = p.getAndAdvance();
-        const bool unsafe = c < 32 || juce::String ("/\\<>:\"|?*").containsChar (c);
-        safe << (unsafe ? juce::juce_wchar ('_') : c);
-    }
-
-    // Windows opens a device, not a file, for CON, NUL, COM1 and the like, whatever follows the
-    // first dot: "nul.vtrpreset" would swallow the preset. A '_' after the stem makes it a file.
-    const auto stem = safe.upToFirstOccurrenceOf (".", false, false);
-    const auto device = stem.trimEnd().toUpperCase();
-    const bool reserved = device == "CON" || device == "PRN" || device == "AUX" || device == "NUL"
-                          || ((device.startsWith ("COM") || device.startsWith ("LPT"))
-                              && device.length() == 4 && juce::CharacterFunctions::isDigit (device[3]));
-
-    return reserved ? stem + "_" + safe.substring (stem.length()) : safe;
-}
-
-juce::StringArray PresetLabel::listPresets()
-{
-    juce::StringArray names;
-
-    for (const auto& file : presetFolder().findChildFiles (juce::File::findFiles, false, "*" + presetExtension))
-    {
-        const auto path = file.getFullPathName();
-        const auto fileName = path.substring (path.lastIndexOfChar (juce::File::getSeparatorChar()) + 1);
-        const int cut = fileName.indexOf (presetExtension);
-        names.add (cut >= 0 ? fileName.substring (0, cut) : fileName);
-    }
-
-    return names;
-}
-
-void PresetLabel::apply (const juce::String& name)
-{
-    // A preset is a few hundred bytes; anything huge is not one and is not read in.
-    constexpr juce::int64 largestPresetFile = 1 << 20;
-    const auto file = presetFile (name);
-
-    if (! file.existsAsFile() || file.getSize() > largestPresetFile)
-        return;
-
-    const auto xml = TemplateAudioProcessor::parseParameterXml (file.loadFileAsString());
-
-    if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (valueTreeState.state.getType().toString()))
-        return;
-
-    TemplateAudioProcessor::replaceParameterState (valueTreeState, juce::ValueTree::fromXml (*xml));
-}
-
 void PresetLabel::loadPreset (const juce::String& name)
 {
-    apply (name);
+    PresetStore::load (valueTreeState, name);
     setText (name, juce::dontSendNotification);
 }
 
@@ -96,32 +31,19 @@ void PresetLabel::loadPresetAt (int position)
     const auto names = listPresets();
 
     if (juce::isPositiveAndBelow (position, names.size()))
-        apply (names[position]);
+        PresetStore::load (valueTreeState, names[position]);
 }
 
 void PresetLabel::savePreset (const juce::String& name)
 {
-    const auto file = presetFile (makeSafeName (name));
-    const auto xml = valueTreeState.copyState().createXml();
-
-    if (xml == nullptr || ! file.getParentDirectory().createDirectory())
-        return;
-
-    // writeTo goes through a temporary file beside the target and moves it into place,
-    // so a failed write leaves an existing preset untouched.
-    xml->writeTo (file);
+    PresetStore::save (valueTreeState, name);
 }
 
 void PresetLabel::deletePresetAt (int position)
 {
     const auto names = listPresets();
 
-    if (! juce::isPositiveAndBelow (position, names.size()))
-        return;
-
-    const auto file = presetFile (names[position]);
-
-    if (file.existsAsFile() && file.deleteFile())
+    if (juce::isPositiveAndBelow (position, names.size()) && PresetStore::remove (names[position]))
         setText (noPresetText, juce::dontSendNotification);
 }
 
@@ -141,8 +63,26 @@ void PresetLabel::showPresetMenu()
     juce::PopupMenu::dismissAllActiveMenus();
 
     // A label that is not on screen (a closing window) has nowhere to pop the menu up.
-    if (isShowing())
-        presetMenu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this));
+    if (! isShowing())
+        return;
+
+    menuClosedByClick = false;
+
+    // A menu is modal: the click that closes it never reaches the label. If that click was
+    // on the label, it may be the first of a double click, which the label must not miss.
+    presetMenu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this),
+                              [safeThis = juce::Component::SafePointer<PresetLabel> (this)] (int chosen)
+                              {
+                                  if (safeThis == nullptr || chosen != 0)
+                                      return;
+
+                                  const auto pointer = juce::Desktop::getInstance().getMainMouseSource().getScreenPosition();
+                                  if (safeThis->getScreenBounds().toFloat().contains (pointer))
+                                  {
+                                      safeThis->menuClosedByClick = true;
+                                      safeThis->menuClosedByClickAt = juce::Time::getMillisecondCounter();
+                                  }
+                              });
 }
 
 void PresetLabel::previousPreset()
@@ -204,30 +144,62 @@ void PresetLabel::deleteCurrentPreset()
         deletePresetAt (p);
 }
 
-void PresetLabel::mouseUp (const juce::MouseEvent&)
+void PresetLabel::mouseUp (const juce::MouseEvent& event)
 {
+    // The second click of a double click: mouseDoubleClick follows and opens the editor.
+    if (event.getNumberOfClicks() > 1)
+    {
+        stopTimer();
+        return;
+    }
+
+    // The first click of this double click only closed the menu.
+    if (menuClosedByClick && juce::Time::getMillisecondCounter() - menuClosedByClickAt
+                                 < (juce::uint32) juce::MouseEvent::getDoubleClickTimeout())
+    {
+        menuClosedByClick = false;
+        stopTimer();
+        showEditor();
+        return;
+    }
+
+    // The menu waits out the double-click interval, so that a second click still reaches
+    // the label instead of closing a menu that has just opened.
+    startTimer (juce::MouseEvent::getDoubleClickTimeout());
+}
+
+void PresetLabel::mouseDoubleClick (const juce::MouseEvent& event)
+{
+    stopTimer();
+    menuClosedByClick = false;
+    juce::Label::mouseDoubleClick (event);
+}
+
+void PresetLabel::timerCallback()
+{
+    stopTimer();
     showPresetMenu();
 }
 
 void PresetLabel::textWasEdited()
 {
-    const auto names = listPresets();
-    const auto typed = makeSafeName (getText());
+    const auto typed = getText();
 
-    if (typed != getText())
-        setText (typed, juce::dontSendNotification);
-
-    if (! names.contains (typed) && typed.isNotEmpty())
+    if (typed.isNotEmpty())
     {
-        if (typed.length() < maxNameLength)
+        // What is compared is the name the file would really get, against the files there
+        // are: a typed name is cut and made safe before it is written, and on a file system
+        // that ignores letter case "lead" is the file of "Lead".
+        const auto name = PresetStore::nameToSave (typed, maxNameLength);
+
+        if (const auto existing = PresetStore::presetSavedAs (name, fileNamesIgnoreCase))
         {
-            savePreset (typed);
+            setText (*existing, juce::dontSendNotification);
         }
         else
         {
-            const auto shortened = typed.substring (0, maxNameLength);
-            savePreset (shortened);
-            setText (shortened, juce::dontSendNotification);
+            savePreset (name);
+            setText (name, juce::dontSendNotification);
         }
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PresetManagerLAF.h"
+#include "PresetStore.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -8,17 +9,18 @@
     the preset in a folder under the user's documents folder. The label shows the current
     preset's name, opens a menu of all presets when clicked and saves under a new name
     when one is typed (double click). */
-class PresetLabel : public juce::Label
+class PresetLabel : public juce::Label,
+                    private juce::Timer
 {
 public:
     explicit PresetLabel (juce::AudioProcessorValueTreeState& state);
     ~PresetLabel() override;
 
     //==============================================================================
-    // The store.
+    // The store (the files themselves are PresetStore's).
 
     /** Names of the presets in the folder, in the order the file system lists them. */
-    static juce::StringArray listPresets();
+    static juce::StringArray listPresets() { return PresetStore::listPresets(); }
 
     /** Applies the named preset if its file is valid; shows the name either way. */
     void loadPreset (const juce::String& name);
@@ -30,20 +32,8 @@ public:
         The old file stays as it was if the new one cannot be written. */
     void savePreset (const juce::String& name);
 
-    /** Deletes the preset at a position of a fresh listing (nothing outside it). */
+    /** Moves the preset at a position of a fresh listing to the trash (nothing outside it). */
     void deletePresetAt (int position);
-
-    /** The file a preset name is stored in. */
-    static juce::File presetFile (const juce::String& name);
-
-    /** The folder holding the presets. */
-    static juce::File presetFolder();
-
-    /** A typed name made safe as a file name inside the preset folder: path separators and
-        characters no file system accepts become '_', and a name Windows keeps for a device
-        (CON, NUL, COM1, ...) gets a '_' after it, so the preset lands in the folder and is
-        listed under exactly this name on every platform. */
-    static juce::String makeSafeName (const juce::String& typed);
 
     //==============================================================================
     // The bar's actions.
@@ -54,11 +44,11 @@ public:
     void nextPreset();
     void deleteCurrentPreset();
 
+    /** A single click (any button) opens the menu once the double-click interval has passed
+        without a second click; a double click opens the name editor instead. */
     void mouseUp (const juce::MouseEvent&) override;
+    void mouseDoubleClick (const juce::MouseEvent&) override;
     void textWasEdited() override;
-
-    static inline const juce::String presetFolderName { "/Vantorel_Presets/" };
-    static inline const juce::String presetExtension { ".vtrpreset" };
 
     juce::AudioProcessorValueTreeState& valueTreeState;
     juce::PopupMenu presetMenu;
@@ -67,8 +57,17 @@ public:
     PresetManagerLAF menuLookAndFeel;
     const int maxNameLength = 25;
 
+    /** Whether names that differ only in letter case name the same file, as on Windows (the
+        file system itself is asked as well; see PresetStore::presetSavedAs). */
+    bool fileNamesIgnoreCase = ! juce::File::areFileNamesCaseSensitive();
+
 private:
-    void apply (const juce::String& name);
+    void timerCallback() override;
+
+    /** When a click on the label last closed the menu (ms counter), so that a double click
+        whose first click only closed the menu still opens the name editor. */
+    juce::uint32 menuClosedByClickAt = 0;
+    bool menuClosedByClick = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetLabel)
 };
