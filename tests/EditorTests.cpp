@@ -251,8 +251,11 @@ TEST_F (EditorFixture, ReadoutShowsTheLastKnobChange)
         { "delay", 0.2f, "Delay time   200 ms" },
         { "delay", 0.01f, "Delay time   10 ms" },
         { "delay", 1.0f, "Delay time   1000 ms" },
-        { "feedback", 0.7f, "Feedback   0.7 %" },
+        { "feedback", 0.7f, "Feedback   70 %" }, // a percentage, not the fraction
         { "feedback", 0.0f, "Feedback   0 %" },
+        { "feedback", 1.0f, "Feedback   100 %" },
+        { "feedback", 0.123456f, "Feedback   12.3456 %" },
+        { "feedback", 0.33f, "Feedback   33 %" },
         { "cutoff", 1000.0f, "Cutoff   1000 hz" },
         { "cutoff", 1234.5678f, "Cutoff   1234.57 hz" },
     };

@@ -30,12 +30,13 @@ KnobValuesLabel::~KnobValuesLabel()
 
 juce::String KnobValuesLabel::textFor (const juce::String& parameterID, float plainValue)
 {
-    // A double with 0 decimal places is written like a stream's default: six significant digits.
-    if (parameterID == "delay")
+    // A double with 0 decimal places is written like a stream's default: six significant
+    // digits. Delay and feedback are scaled in single precision, so 0.7 reads 70, not 69.9999.
+    if (parameterID == ParameterIDs::delay)
         return "Delay time   " + juce::String ((double) (plainValue * 1000.0f), 0) + " ms";
-    if (parameterID == "feedback")
-        return "Feedback   " + juce::String ((double) plainValue, 0) + " %";
-    if (parameterID == "cutoff")
+    if (parameterID == ParameterIDs::feedback)
+        return "Feedback   " + juce::String ((double) (plainValue * 100.0f), 0) + " %";
+    if (parameterID == ParameterIDs::cutoff)
         return "Cutoff   " + juce::String ((double) plainValue, 0) + " hz";
     return {};
 }

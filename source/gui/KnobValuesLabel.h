@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MessageThreadHandOff.h"
+#include "processor/ParameterIDs.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -29,7 +30,7 @@ public:
 private:
     void timerCallback() override;
 
-    static constexpr const char* parameterIDs[] = { "delay", "feedback", "cutoff" };
+    static constexpr const char* parameterIDs[] = { ParameterIDs::delay, ParameterIDs::feedback, ParameterIDs::cutoff };
 
     // Changes from other threads: which parameter changed last (-1: none waiting).
     std::atomic<int> lastChanged { -1 };

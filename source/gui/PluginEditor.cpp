@@ -8,14 +8,14 @@ TemplateAudioProcessorEditor::TemplateAudioProcessorEditor (TemplateAudioProcess
     : juce::AudioProcessorEditor (owner)
     , audioProcessor (owner)
     , view (owner)
-    , delayAttachment (owner.apvts, "delay", delaySlider)
-    , feedbackAttachment (owner.apvts, "feedback", feedbackSlider)
-    , cutoffAttachment (owner.apvts, "cutoff", cutoffSlider)
-    , powerAttachment (owner.apvts, "onoff", powerButton)
-    , mixAttachment (owner.apvts, "mix", mixButton)
-    , boostAttachment (owner.apvts, "feedbackboost", boostButton)
-    , panicAttachment (owner.apvts, "panic", panicButton)
-    , filterAttachment (owner.apvts, "ishpf", filterButton)
+    , delayAttachment (owner.apvts, ParameterIDs::delay, delaySlider)
+    , feedbackAttachment (owner.apvts, ParameterIDs::feedback, feedbackSlider)
+    , cutoffAttachment (owner.apvts, ParameterIDs::cutoff, cutoffSlider)
+    , powerAttachment (owner.apvts, ParameterIDs::onoff, powerButton)
+    , mixAttachment (owner.apvts, ParameterIDs::mix, mixButton)
+    , boostAttachment (owner.apvts, ParameterIDs::feedbackboost, boostButton)
+    , panicAttachment (owner.apvts, ParameterIDs::panic, panicButton)
+    , filterAttachment (owner.apvts, ParameterIDs::ishpf, filterButton)
     , topBar (&owner.undoManager, owner.apvts)
     , valuesLabel (owner)
 {
@@ -24,7 +24,7 @@ TemplateAudioProcessorEditor::TemplateAudioProcessorEditor (TemplateAudioProcess
     addAndMakeVisible (view);
 
     const std::pair<juce::Slider*, const char*> sliders[] = {
-        { &delaySlider, "delay" }, { &feedbackSlider, "feedback" }, { &cutoffSlider, "cutoff" }
+        { &delaySlider, ParameterIDs::delay }, { &feedbackSlider, ParameterIDs::feedback }, { &cutoffSlider, ParameterIDs::cutoff }
     };
     for (auto [slider, id] : sliders)
     {
@@ -36,8 +36,8 @@ TemplateAudioProcessorEditor::TemplateAudioProcessorEditor (TemplateAudioProcess
     }
 
     const std::pair<juce::ToggleButton*, const char*> toggles[] = {
-        { &powerButton, "onoff" }, { &mixButton, "mix" }, { &boostButton, "feedbackboost" },
-        { &panicButton, "panic" }, { &filterButton, "ishpf" }
+        { &powerButton, ParameterIDs::onoff }, { &mixButton, ParameterIDs::mix }, { &boostButton, ParameterIDs::feedbackboost },
+        { &panicButton, ParameterIDs::panic }, { &filterButton, ParameterIDs::ishpf }
     };
     for (auto [toggle, id] : toggles)
     {

@@ -64,14 +64,14 @@ struct UIView::Binding
 
 // In the order the surface listens to them.
 const UIView::Binding UIView::bindings[8] = {
-    { "delay", delayKnobIndex, false },
-    { "feedback", feedbackKnobIndex, false },
-    { "cutoff", cutoffKnobIndex, true },
-    { "onoff", powerSwitchIndex, false },
-    { "mix", mixSwitchIndex, false },
-    { "feedbackboost", boostSwitchIndex, false },
-    { "panic", panicSwitchIndex, false },
-    { "ishpf", filterSwitchIndex, false },
+    { ParameterIDs::delay, delayKnobIndex, false },
+    { ParameterIDs::feedback, feedbackKnobIndex, false },
+    { ParameterIDs::cutoff, cutoffKnobIndex, true },
+    { ParameterIDs::onoff, powerSwitchIndex, false },
+    { ParameterIDs::mix, mixSwitchIndex, false },
+    { ParameterIDs::feedbackboost, boostSwitchIndex, false },
+    { ParameterIDs::panic, panicSwitchIndex, false },
+    { ParameterIDs::ishpf, filterSwitchIndex, false },
 };
 
 //==============================================================================
@@ -79,14 +79,14 @@ UIView::UIView (TemplateAudioProcessor& owner)
     : processor (owner)
     , levelMeter (makeSpec (levelMeterIndex, 1.0, initialMeterValue))
     , clipLed (makeSpec (clipLedIndex, 1.0, darkLedValue))
-    , delayKnob (makeSpec (delayKnobIndex, 1.0, displayValue (0, processor.apvts.getRawParameterValue ("delay")->load())))
-    , feedbackKnob (makeSpec (feedbackKnobIndex, 1.0, displayValue (1, processor.apvts.getRawParameterValue ("feedback")->load())))
-    , cutoffKnob (makeSpec (cutoffKnobIndex, 1.0, displayValue (2, processor.apvts.getRawParameterValue ("cutoff")->load())))
-    , powerSwitch (makeSpec (powerSwitchIndex, 1.0, processor.apvts.getRawParameterValue ("onoff")->load()))
-    , mixSwitch (makeSpec (mixSwitchIndex, 1.0, processor.apvts.getRawParameterValue ("mix")->load()))
-    , boostSwitch (makeSpec (boostSwitchIndex, 1.0, processor.apvts.getRawParameterValue ("feedbackboost")->load()))
-    , filterSwitch (makeSpec (filterSwitchIndex, 1.0, processor.apvts.getRawParameterValue ("ishpf")->load()))
-    , panicSwitch (makeSpec (panicSwitchIndex, 1.0, processor.apvts.getRawParameterValue ("panic")->load()))
+    , delayKnob (makeSpec (delayKnobIndex, 1.0, displayValue (0, processor.apvts.getRawParameterValue (ParameterIDs::delay)->load())))
+    , feedbackKnob (makeSpec (feedbackKnobIndex, 1.0, displayValue (1, processor.apvts.getRawParameterValue (ParameterIDs::feedback)->load())))
+    , cutoffKnob (makeSpec (cutoffKnobIndex, 1.0, displayValue (2, processor.apvts.getRawParameterValue (ParameterIDs::cutoff)->load())))
+    , powerSwitch (makeSpec (powerSwitchIndex, 1.0, processor.apvts.getRawParameterValue (ParameterIDs::onoff)->load()))
+    , mixSwitch (makeSpec (mixSwitchIndex, 1.0, processor.apvts.getRawParameterValue (ParameterIDs::mix)->load()))
+    , boostSwitch (makeSpec (boostSwitchIndex, 1.0, processor.apvts.getRawParameterValue (ParameterIDs::feedbackboost)->load()))
+    , filterSwitch (makeSpec (filterSwitchIndex, 1.0, processor.apvts.getRawParameterValue (ParameterIDs::ishpf)->load()))
+    , panicSwitch (makeSpec (panicSwitchIndex, 1.0, processor.apvts.getRawParameterValue (ParameterIDs::panic)->load()))
 {
     for (const auto& b : bindings)
         processor.apvts.addParameterListener (b.parameterID, this);
@@ -208,7 +208,7 @@ void UIView::timerCallback()
         if (pending.take (b))
             showParameter (b, processor.apvts.getRawParameterValue (bindings[b].parameterID)->load());
 
-    const bool powerOn = processor.apvts.getRawParameterValue ("onoff")->load() != 0.0f;
+    const bool powerOn = processor.apvts.getRawParameterValue (ParameterIDs::onoff)->load() != 0.0f;
     float ledValue = darkLedValue;
 
     if (powerOn)
