@@ -124,6 +124,36 @@ namespace
         screen.pressButton (false);
     }
 
+    /** Two clicks well within the double-click interval, as a quick hand makes them. */
+    void doubleClick (const XScreen& screen, int x, int y)
+    {
+        click (screen, x, y);
+        pump (60.0);
+        screen.pressButton (true);
+        pump (30.0);
+        screen.pressButton (false);
+    }
+
+    /** Double-clicks the preset name, types the name and presses Return. */
+    bool namePreset (const XScreen& screen, int x, int y, const juce::String& name)
+    {
+        doubleClick (screen, x, y);
+        pump (500.0);
+
+        for (auto c : name.toStdString())
+        {
+            if (! screen.typeCharacter (c))
+                return false;
+            pump (20.0);
+        }
+
+        if (! screen.pressKey ("Return"))
+            return false;
+
+        pump (800.0);
+        return true;
+    }
+
     /** Drags the pointer in small steps, giving the window time to follow each one. */
     void drag (const XScreen& screen, int fromX, int fromY, int toX, int toY)
     {
@@ -151,8 +181,8 @@ namespace
 
 int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& options, XScreen& screen)
 {
-    if ((options.menu || options.width > 0) && ! screen.hasXTest())
-        return report ("the X server has no XTest extension, needed to resize the editor and open its menu");
+    if ((options.menu || options.width > 0 || ! options.presetNames.isEmpty()) && ! screen.hasXTest())
+        return report ("the X server has no XTest extension, needed to resize the editor, open its menu and type");
 
     instance.prepareToPlay (sampleRate, blockSize);
 
@@ -216,10 +246,22 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
         std::cerr << "vantorel-render: the editor settled at " << area.width << "x" << area.height << " (asked for "
                   << options.width << "x" << options.height << ")" << std::endl;
 
+    const int labelX = area.x + juce::roundToInt (presetLabelX * area.width / (double) designWidth);
+    const int labelY = area.y + juce::roundToInt (presetLabelY * area.height / (double) designHeight);
+
+    // Each name is typed as a user names a new preset; after each, the menu opens with the
+    // new listing, so every name after the first is typed with a menu open.
+    for (const auto& name : options.presetNames)
+        if (! namePreset (screen, labelX, labelY, name))
+            return report ("no key on this X server's keyboard types '" + name + "'");
+
+    if (! options.presetNames.isEmpty())
+        for (const auto& popup : screen.popupAreas())
+            area = area.unitedWith (popup);
+
     if (options.menu)
     {
-        const int x = area.x + juce::roundToInt (presetLabelX * area.width / (double) designWidth);
-        const int y = area.y + juce::roundToInt (presetLabelY * area.height / (double) designHeight);
+        const int x = labelX, y = labelY;
         click (screen, x, y);
         pump (800.0);
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Checks what Ardour produced with Vantorel: the echo in the exported WAV (delay and
-decay of the repeats of a tone burst) and the nine values after reopening the session.
+decay of the repeats of a tone burst), a gated level's edge on its sample in an
+oversampled export, and the nine values after reopening the session.
 
 Usage: check_session.py SESSION_DIR
-Expects export.wav, saved.txt and reopened.txt (written by session.lua) in SESSION_DIR.
+Expects export.wav, level.wav, level-oversampled.wav, latency.txt, saved.txt and reopened.txt
+(written by session.lua) in SESSION_DIR.
 """
 import math
 import struct
@@ -115,6 +117,35 @@ def check_echo(path):
     return failures
 
 
+def edge(x, level):
+    """Where x first rises through half of `level` after the gate opens, interpolated."""
+    half = level / 2
+    for i in range(BURST_START - 200, BURST_START + 200):
+        if x[i] < half <= x[i + 1]:
+            return i + (half - x[i]) / (x[i + 1] - x[i])
+    return None
+
+
+def check_dry_alignment(plain_path, oversampled_path, latency_path):
+    """The gated level's rising edge must sit where it sits without oversampling: Ardour
+    compensates the latency the plug-in reports. The oversampler delays by 59.5 samples and
+    the plug-in reports 60, so the edge may come half a sample early, never more."""
+    plain, oversampled = read_wav(plain_path), read_wav(oversampled_path)
+    level = sum(plain[BURST_START + 100:BURST_START + 600]) / 500
+    if level < 0.1:
+        return [f"no level in the plain export (mean {level:.4f})"]
+    a, b = edge(plain, level), edge(oversampled, level)
+    with open(latency_path) as f:
+        latency = f.read().strip()
+    if a is None or b is None:
+        return [f"no rising edge near {BURST_START}: plain {a}, oversampled {b}"]
+    print(f"oversampled: Ardour sees a latency of {latency} samples; dry edge at {b:.2f}, "
+          f"without oversampling at {a:.2f}")
+    if not (-0.6 <= b - a <= 0.1):
+        return [f"oversampled dry edge {b - a:+.2f} samples from its place (latency not compensated?)"]
+    return []
+
+
 def read_values(path):
     with open(path) as f:
         return [float(line.split()[1]) for line in f if line.strip()]
@@ -132,7 +163,9 @@ def main():
     if len(sys.argv) != 2:
         raise SystemExit(__doc__)
     d = sys.argv[1]
-    failures = check_echo(f"{d}/export.wav") + check_values(f"{d}/saved.txt", f"{d}/reopened.txt")
+    failures = (check_echo(f"{d}/export.wav")
+                + check_dry_alignment(f"{d}/level.wav", f"{d}/level-oversampled.wav", f"{d}/latency.txt")
+                + check_values(f"{d}/saved.txt", f"{d}/reopened.txt"))
     for f in failures:
         print("FAIL:", f)
     if failures:

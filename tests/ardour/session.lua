@@ -1,6 +1,8 @@
--- Drives Ardour headless (ardour7-lua, dummy backend) as a user would, in two runs:
+-- Drives Ardour headless (ardour7-lua, dummy backend) as a user would, in three runs:
 --   VANTOREL_ARDOUR_STEP=create: a session with a mono track, a tone burst and Vantorel,
 --     parameters set through the host, a WAV export, other values set, saved, closed;
+--   VANTOREL_ARDOUR_STEP=latency: a session with a gated level through Vantorel, exported
+--     without and with oversampling (the latency Vantorel reports, compensated by Ardour);
 --   VANTOREL_ARDOUR_STEP=reopen: the session loaded again and Vantorel's nine values
 --     written to reopened.txt.
 -- The reopen runs in a second process: Ardour 7.3 hangs joining its process threads when
@@ -15,6 +17,9 @@ local name = "vantorel"
 -- ishpf, panic, feedbackboost, onoff, mix, oversampling.
 -- For the export: 0.25 s, 0.5, 4000 Hz, low-pass, panic off, no boost, on, dry + wet, 1x.
 local exported = { (0.25 - 0.01) / 0.99, 0.5, 1.0, 0, 0, 1, 1, 1, 0 }
+-- No feedback, dry + wet; then the same oversampled.
+local aligned = { (0.25 - 0.01) / 0.99, 0, 1.0, 0, 0, 1, 1, 1, 0 }
+local oversampled = { (0.25 - 0.01) / 0.99, 0, 1.0, 0, 0, 1, 1, 1, 1 }
 -- Saved with the session: every value away from its default.
 local saved = { (0.5 - 0.01) / 0.99, 0.25, 0.75, 1, 1, 0, 0, 1, 1 }
 
@@ -43,23 +48,21 @@ local function set_all (plugin, values)
 	end
 end
 
-assert (AudioEngine:set_backend ("None (Dummy)", "", ""), "no dummy backend")
+-- One second of the session as a WAV file in dir.
+local function export (session, file)
+	local e = session:simple_export ()
+	e:set_range (0, rate)
+	e:set_folder (dir)
+	e:set_name (file)
+	assert (e:set_preset ("75969a1c-3133-4694-864b-a1fa50e43348"), "no WAV export preset")
+	assert (e:check_outputs (), "export has no outputs")
+	assert (e:run_export (), "export failed")
+end
 
-if step == "create" then
-	local s = assert (create_session (dir .. "/" .. name, name, rate), "could not create the session")
-
-	local track = s:new_audio_track (1, 2, nil, 1, "echo", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front ()
-
-	-- Source: a 480 Hz sine at -6 dB, gated by the fader's automation (audio-time,
-	-- sample-accurate; the generator's own gain is smoothed too slowly) to a 20 ms burst
-	-- at 0.1 s. The fader is shut at the start, so Vantorel hears silence while the
-	-- transport stands there before the export and starts with an empty delay line.
-	local gen = ARDOUR.LuaAPI.new_luaproc (s, "SinGen")
-	assert (not gen:isnil (), "no SinGen")
-	track:add_processor_by_index (gen, 0, nil, true)
-	ARDOUR.LuaAPI.set_processor_param (gen, 0, 480)
-	ARDOUR.LuaAPI.set_processor_param (gen, 1, -6)
-
+-- The fader's automation (audio-time, sample-accurate) opens the track for 20 ms at 0.1 s.
+-- It is shut at the start, so Vantorel hears silence while the transport stands there
+-- before an export and starts with an empty delay line.
+local function gate (track)
 	local gain = track:gain_control ()
 	local list = gain:alist ()
 	list:add (Temporal.timepos_t (0), 0.0, false, false)
@@ -69,6 +72,23 @@ if step == "create" then
 	list:add (Temporal.timepos_t (5761), 0.0, false, false)
 	list:add (Temporal.timepos_t (rate * 10), 0.0, false, false)
 	gain:set_automation_state (ARDOUR.AutoState.Play)
+end
+
+assert (AudioEngine:set_backend ("None (Dummy)", "", ""), "no dummy backend")
+
+if step == "create" then
+	local s = assert (create_session (dir .. "/" .. name, name, rate), "could not create the session")
+
+	local track = s:new_audio_track (1, 2, nil, 1, "echo", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front ()
+
+	-- Source: a 480 Hz sine at -6 dB, gated by the fader (the generator's own gain is
+	-- smoothed too slowly) to a 20 ms burst at 0.1 s.
+	local gen = ARDOUR.LuaAPI.new_luaproc (s, "SinGen")
+	assert (not gen:isnil (), "no SinGen")
+	track:add_processor_by_index (gen, 0, nil, true)
+	ARDOUR.LuaAPI.set_processor_param (gen, 0, 480)
+	ARDOUR.LuaAPI.set_processor_param (gen, 1, -6)
+	gate (track)
 
 	-- Vantorel after the fader, so it hears the burst.
 	local v = ARDOUR.LuaAPI.new_plugin (s, "Vantorel", ARDOUR.PluginType.VST3, "")
@@ -77,18 +97,41 @@ if step == "create" then
 	set_all (v, exported)
 
 	-- One second: the burst and three repeats.
-	local e = s:simple_export ()
-	e:set_range (0, rate)
-	e:set_folder (dir)
-	e:set_name ("export")
-	assert (e:set_preset ("75969a1c-3133-4694-864b-a1fa50e43348"), "no WAV export preset")
-	assert (e:check_outputs (), "export has no outputs")
-	assert (e:run_export (), "export failed")
+	export (s, "export")
+
 
 	set_all (v, saved)
 	write_values (dir .. "/saved.txt", saved)
 	assert (s:save_state ("", false, false, false, false, false) == 0, "could not save the session")
 	write_values (dir .. "/created.txt", {})
+	close_session ()
+elseif step == "latency" then
+	-- A held level (the tone generator runs live, so only the fader's gate would be
+	-- compensated; with a level the gate's edge is the whole signal), dry + wet, no
+	-- feedback: once plain, once oversampled. The oversampler delays the whole output, and
+	-- the latency the plug-in reports for it lets Ardour keep the dry edge on its own sample.
+	local s = assert (create_session (dir .. "/latency", "latency", rate), "could not create the session")
+	local track = s:new_audio_track (1, 2, nil, 1, "level", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front ()
+	local level = ARDOUR.LuaAPI.new_luaproc (s, "Vantorel Test Level")
+	assert (not level:isnil (), "no level generator (run-ardour-test.sh installs it)")
+	track:add_processor_by_index (level, 0, nil, true)
+	gate (track)
+
+	local v = ARDOUR.LuaAPI.new_plugin (s, "Vantorel", ARDOUR.PluginType.VST3, "")
+	assert (not v:isnil (), "Vantorel not found: was the bundle scanned?")
+	assert (track:add_processor_by_index (v, -1, nil, true) == 0, "cannot add Vantorel to the track")
+
+	set_all (v, aligned)
+	ARDOUR.LuaAPI.usleep (500000)
+	export (s, "level")
+
+	set_all (v, oversampled)
+	ARDOUR.LuaAPI.usleep (1500000) -- the plug-in tells Ardour from its message thread
+	local f = assert (io.open (dir .. "/latency.txt", "w"))
+	f:write (string.format ("%d\n", v:signal_latency ()))
+	f:close ()
+	export (s, "level-oversampled")
+	write_values (dir .. "/latency-done.txt", {})
 	close_session ()
 elseif step == "reopen" then
 	local s = assert (load_session (dir .. "/" .. name, name), "could not reopen the session")

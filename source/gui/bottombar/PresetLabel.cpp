@@ -66,23 +66,7 @@ void PresetLabel::showPresetMenu()
     if (! isShowing())
         return;
 
-    menuClosedByClick = false;
-
-    // A menu is modal: the click that closes it never reaches the label. If that click was
-    // on the label, it may be the first of a double click, which the label must not miss.
-    presetMenu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this),
-                              [safeThis = juce::Component::SafePointer<PresetLabel> (this)] (int chosen)
-                              {
-                                  if (safeThis == nullptr || chosen != 0)
-                                      return;
-
-                                  const auto pointer = juce::Desktop::getInstance().getMainMouseSource().getScreenPosition();
-                                  if (safeThis->getScreenBounds().toFloat().contains (pointer))
-                                  {
-                                      safeThis->menuClosedByClick = true;
-                                      safeThis->menuClosedByClickAt = juce::Time::getMillisecondCounter();
-                                  }
-                              });
+    presetMenu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this));
 }
 
 void PresetLabel::previousPreset()
@@ -153,25 +137,16 @@ void PresetLabel::mouseUp (const juce::MouseEvent& event)
         return;
     }
 
-    // The first click of this double click only closed the menu.
-    if (menuClosedByClick && juce::Time::getMillisecondCounter() - menuClosedByClickAt
-                                 < (juce::uint32) juce::MouseEvent::getDoubleClickTimeout())
-    {
-        menuClosedByClick = false;
-        stopTimer();
-        showEditor();
-        return;
-    }
-
     // The menu waits out the double-click interval, so that a second click still reaches
-    // the label instead of closing a menu that has just opened.
+    // the label instead of closing a menu that has just opened. (A click that closes an open
+    // menu never reaches the label, but still counts as the first of a double click: its
+    // release arrives here, and the second click arrives as a double click.)
     startTimer (juce::MouseEvent::getDoubleClickTimeout());
 }
 
 void PresetLabel::mouseDoubleClick (const juce::MouseEvent& event)
 {
     stopTimer();
-    menuClosedByClick = false;
     juce::Label::mouseDoubleClick (event);
 }
 

@@ -64,10 +64,5 @@ public:
 private:
     void timerCallback() override;
 
-    /** When a click on the label last closed the menu (ms counter), so that a double click
-        whose first click only closed the menu still opens the name editor. */
-    juce::uint32 menuClosedByClickAt = 0;
-    bool menuClosedByClick = false;
-
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetLabel)
 };
