@@ -175,6 +175,103 @@ bool XScreen::grab (XArea area, std::vector<std::uint32_t>& pixels, XArea& grabb
     return true;
 }
 
+namespace
+{
+    /** A text property as bytes, whatever its type (JUCE writes WM_NAME as UTF8_STRING,
+        which XFetchName does not read). */
+    std::string textProperty (::Display* d, ::Window w, const char* name)
+    {
+        const Atom property = XInternAtom (d, name, True);
+        if (property == None)
+            return {};
+
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string text;
+
+        if (XGetWindowProperty (d, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after, &data) == Success
+            && data != nullptr)
+        {
+            if (format == 8)
+                text.assign (reinterpret_cast<const char*> (data), count);
+            XFree (data);
+        }
+
+        return text;
+    }
+
+    std::string titleOf (::Display* d, ::Window w)
+    {
+        const auto title = textProperty (d, w, "_NET_WM_NAME");
+        return title.empty() ? textProperty (d, w, "WM_NAME") : title;
+    }
+
+    ::Window findNamed (::Display* d, ::Window parent, const std::string& title, int depth)
+    {
+        ::Window root, up, *children = nullptr;
+        unsigned int count = 0;
+        ::Window found = 0;
+
+        if (! XQueryTree (d, parent, &root, &up, &children, &count))
+            return 0;
+
+        for (unsigned int i = 0; i < count && found == 0; ++i)
+        {
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes (d, children[i], &attributes) && attributes.map_state == IsViewable
+                && titleOf (d, children[i]) == title)
+                found = children[i];
+            else if (depth > 0)
+                found = findNamed (d, children[i], title, depth - 1);
+        }
+
+        if (children != nullptr)
+            XFree (children);
+
+        return found;
+    }
+} // namespace
+
+unsigned long XScreen::findWindow (const std::string& title) const
+{
+    // Without a window manager, applications' windows are the root's children; Wine may nest
+    // them one level down.
+    return findNamed (dpy (display), DefaultRootWindow (dpy (display)), title, 2);
+}
+
+bool XScreen::requestClose (unsigned long window) const
+{
+    auto* d = dpy (display);
+    const Atom protocols = XInternAtom (d, "WM_PROTOCOLS", False);
+    const Atom deleteWindow = XInternAtom (d, "WM_DELETE_WINDOW", False);
+
+    Atom* supported = nullptr;
+    int count = 0;
+    bool takesIt = false;
+
+    if (XGetWMProtocols (d, window, &supported, &count))
+    {
+        takesIt = std::find (supported, supported + count, deleteWindow) != supported + count;
+        XFree (supported);
+    }
+
+    if (! takesIt)
+        return false;
+
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long) deleteWindow;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent (d, window, False, NoEventMask, &event);
+    XSync (d, False);
+    return true;
+}
+
 bool XScreen::hasXTest() const
 {
     int event = 0, error = 0, major = 0, minor = 0;

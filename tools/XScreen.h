@@ -45,6 +45,14 @@ public:
         another client drew into are included. */
     bool grab (XArea area, std::vector<std::uint32_t>& pixels, XArea& grabbed) const;
 
+    /** A mapped window whose title (WM_NAME or _NET_WM_NAME) is exactly this, looked for among
+        the top-level windows and their children; 0 if there is none. */
+    unsigned long findWindow (const std::string& title) const;
+
+    /** Asks a window to close as a window manager's close button does: the WM_DELETE_WINDOW
+        message of the WM_PROTOCOLS it takes part in. False if the window does not take it. */
+    bool requestClose (unsigned long window) const;
+
     bool hasXTest() const;
 
     /** The pointer and its buttons (1 left, 3 right), moved and pressed through the XTest

@@ -1,0 +1,270 @@
+// Looks at the standalone app from outside, as its user does: its window on the display and
+// the settings file it leaves behind.
+//
+//   vantorel_app_check prepare-display
+//       creates the X atoms JUCE (and Wine) expect a window manager to have made; run it on a
+//       bare Xvfb before the app starts
+//   vantorel_app_check window --title TITLE --reference EDITOR.png --out WINDOW.png [--loose] [--close] [--timeout S]
+//       waits for the app's window, lets JUCE's splash screen go, grabs the window from the
+//       screen and checks that it shows the editor's panel as the reference picture does
+//       (found anywhere in the window, below its title bar); --loose allows the knobs and
+//       levers to stand elsewhere (the panel around them must still match); --close then
+//       asks the window to close as a window manager's close button does
+//   vantorel_app_check write-settings FILE id=value...
+//       writes a settings file whose saved plug-in state holds these parameter values
+//   vantorel_app_check read-settings FILE
+//       prints the parameter values of the saved plug-in state and the saved audio device
+
+#include "../tools/XScreen.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_graphics/juce_graphics.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace
+{
+    // The control surface: the editor without its bottom strip, whose text a Windows build
+    // draws with other fonts.
+    constexpr int stripHeight = 24;
+
+    int fail (const juce::String& message)
+    {
+        std::cerr << "vantorel_app_check: " << message << std::endl;
+        return 1;
+    }
+
+    juce::Image toImage (const std::vector<std::uint32_t>& pixels, const XArea& area)
+    {
+        juce::Image image (juce::Image::RGB, area.width, area.height, false);
+        const juce::Image::BitmapData data (image, juce::Image::BitmapData::writeOnly);
+
+        for (int y = 0; y < area.height; ++y)
+            for (int x = 0; x < area.width; ++x)
+                data.setPixelColour (x, y, juce::Colour (pixels[(size_t) (y * area.width + x)]));
+
+        return image;
+    }
+
+    int difference (juce::Colour a, juce::Colour b)
+    {
+        return std::max ({ std::abs (a.getRed() - b.getRed()), std::abs (a.getGreen() - b.getGreen()),
+                           std::abs (a.getBlue() - b.getBlue()) });
+    }
+
+    /** Pixels of the reference's control surface that differ, with the reference placed at (dx, dy). */
+    int differingPixels (const juce::Image& window, const juce::Image& reference, int dx, int dy, int step)
+    {
+        int differing = 0;
+        for (int y = 0; y < reference.getHeight() - stripHeight; y += step)
+            for (int x = 0; x < reference.getWidth(); x += step)
+                differing += difference (window.getPixelAt (x + dx, y + dy), reference.getPixelAt (x, y)) > 16 ? 1 : 0;
+        return differing;
+    }
+
+    bool grabWindow (const XScreen& screen, unsigned long window, juce::Image& image)
+    {
+        std::vector<std::uint32_t> pixels;
+        XArea grabbed;
+        if (! screen.grab (screen.windowArea (window), pixels, grabbed))
+            return false;
+        image = toImage (pixels, grabbed);
+        return true;
+    }
+
+    bool samePicture (const juce::Image& a, const juce::Image& b)
+    {
+        if (a.getBounds() != b.getBounds())
+            return false;
+        for (int y = 0; y < a.getHeight(); ++y)
+            for (int x = 0; x < a.getWidth(); ++x)
+                if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                    return false;
+        return true;
+    }
+
+    int checkWindow (const juce::StringArray& args)
+    {
+        juce::String title;
+        juce::File reference, out;
+        bool close = false, loose = false;
+        double timeout = 60.0;
+        const auto cwd = juce::File::getCurrentWorkingDirectory();
+
+        for (int i = 0; i < args.size(); ++i)
+        {
+            if (args[i] == "--title" && i + 1 < args.size())
+                title = args[++i];
+            else if (args[i] == "--reference" && i + 1 < args.size())
+                reference = cwd.getChildFile (args[++i]);
+            else if (args[i] == "--out" && i + 1 < args.size())
+                out = cwd.getChildFile (args[++i]);
+            else if (args[i] == "--timeout" && i + 1 < args.size())
+                timeout = args[++i].getDoubleValue();
+            else if (args[i] == "--close")
+                close = true;
+            else if (args[i] == "--loose")
+                loose = true;
+            else
+                return fail ("unknown option " + args[i]);
+        }
+
+        const auto expected = juce::ImageFileFormat::loadFrom (reference).convertedToFormat (juce::Image::RGB);
+        if (! expected.isValid())
+            return fail ("cannot read the reference picture " + reference.getFullPathName());
+
+        std::string why;
+        auto screen = XScreen::open (why);
+        if (screen == nullptr)
+            return fail (why);
+
+        // The window, once it is on screen and big enough to hold the editor.
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        const auto elapsed = [start] { return (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0; };
+        unsigned long window = 0;
+
+        for (;; juce::Thread::sleep (100))
+        {
+            window = screen->findWindow (title.toStdString());
+            const auto area = screen->windowArea (window);
+            if (window != 0 && area.width >= expected.getWidth() && area.height >= expected.getHeight())
+                break;
+            if (elapsed() > timeout)
+                return fail ("no window titled '" + title + "' holding the editor appeared within " + juce::String (timeout) + " s");
+        }
+
+        std::cout << "window '" << title << "' appeared after " << juce::String (elapsed(), 1) << " s" << std::endl;
+
+        // JUCE's splash screen shows for two seconds and fades for two; then the picture holds still.
+        juce::Thread::sleep (4500);
+        juce::Image image, previous;
+
+        for (;; juce::Thread::sleep (500))
+        {
+            if (! grabWindow (*screen, window, image))
+                return fail ("the window went away");
+            if (samePicture (image, previous))
+                break;
+            if (elapsed() > timeout)
+                return fail ("the window's picture never held still");
+            previous = image;
+        }
+
+        out.deleteFile();
+        {
+            juce::FileOutputStream stream (out);
+            if (! stream.openedOk() || ! juce::PNGImageFormat().writeImageToStream (image, stream))
+                return fail ("cannot write " + out.getFullPathName());
+        }
+        std::cout << "grabbed " << image.getWidth() << " x " << image.getHeight() << " into " << out.getFullPathName() << std::endl;
+
+        // The editor lies somewhere below the title bar (and the app's notice, if shown).
+        int bestX = 0, bestY = 0, best = std::numeric_limits<int>::max();
+        for (int dy = 0; dy <= image.getHeight() - expected.getHeight(); ++dy)
+            for (int dx = 0; dx <= image.getWidth() - expected.getWidth(); ++dx)
+                if (const auto d = differingPixels (image, expected, dx, dy, 8); d < best)
+                    std::tie (best, bestX, bestY) = std::make_tuple (d, dx, dy);
+
+        const int differing = differingPixels (image, expected, bestX, bestY, 1);
+        const int total = expected.getWidth() * (expected.getHeight() - stripHeight);
+        std::cout << "editor panel at (" << bestX << ", " << bestY << "): " << differing << " of " << total
+                  << " pixels differ from the reference" << std::endl;
+
+        // Strictly, the same picture but for stray pixels; loosely, the panel around knobs and
+        // levers (which cover less than a quarter of it) in other positions.
+        if (differing > (loose ? total / 4 : total / 1000))
+            return fail ("the window does not show the editor's panel (" + juce::String (differing) + " pixels differ)");
+
+        if (close && ! screen->requestClose (window))
+            return fail ("the window does not take WM_DELETE_WINDOW");
+
+        return 0;
+    }
+
+    //==============================================================================
+    juce::PropertiesFile::Options settingsOptions()
+    {
+        juce::PropertiesFile::Options options;
+        options.applicationName = "Vantorel";
+        options.filenameSuffix = ".settings";
+        return options;
+    }
+
+    int writeSettings (const juce::File& file, const juce::StringArray& values)
+    {
+        juce::XmlElement tree ("pluginParameter");
+
+        for (const auto& assignment : values)
+        {
+            auto* param = tree.createNewChildElement ("PARAM");
+            param->setAttribute ("id", assignment.upToFirstOccurrenceOf ("=", false, false));
+            param->setAttribute ("value", assignment.fromFirstOccurrenceOf ("=", false, false).getDoubleValue());
+        }
+
+        juce::MemoryBlock blob;
+        juce::AudioProcessor::copyXmlToBinary (tree, blob);
+
+        file.deleteFile();
+        juce::PropertiesFile settings (file, settingsOptions());
+        settings.setValue ("filterState", blob.toBase64Encoding());
+        return settings.save() ? 0 : fail ("cannot write " + file.getFullPathName());
+    }
+
+    int readSettings (const juce::File& file)
+    {
+        if (! file.existsAsFile())
+            return fail ("no settings file " + file.getFullPathName());
+
+        juce::PropertiesFile settings (file, settingsOptions());
+        juce::MemoryBlock blob;
+
+        if (! blob.fromBase64Encoding (settings.getValue ("filterState")))
+            return fail ("no plug-in state in " + file.getFullPathName());
+
+        const auto tree = juce::AudioProcessor::getXmlFromBinary (blob.getData(), (int) blob.getSize());
+        if (tree == nullptr)
+            return fail ("the saved plug-in state is not readable");
+
+        for (auto* param : tree->getChildWithTagNameIterator ("PARAM"))
+            std::printf ("%s %g\n", param->getStringAttribute ("id").toRawUTF8(), param->getDoubleAttribute ("value"));
+
+        if (const auto audio = settings.getXmlValue ("audioSetup"))
+            std::printf ("audio %s | %s\n", audio->getStringAttribute ("deviceType").toRawUTF8(),
+                         audio->getStringAttribute ("audioOutputDeviceName").toRawUTF8());
+
+        return 0;
+    }
+} // namespace
+
+int main (int argc, char* argv[])
+{
+    juce::ScopedJuceInitialiser_GUI juce;
+    juce::StringArray args;
+    for (int i = 2; i < argc; ++i)
+        args.add (juce::String::fromUTF8 (argv[i]));
+
+    const juce::String command = argc > 1 ? argv[1] : "";
+    const auto cwd = juce::File::getCurrentWorkingDirectory();
+
+    if (command == "prepare-display")
+    {
+        std::string why;
+        auto screen = XScreen::open (why);
+        if (screen == nullptr)
+            return fail (why);
+        screen->createWindowManagerAtoms();
+        return 0;
+    }
+
+    if (command == "window")
+        return checkWindow (args);
+
+    if (command == "write-settings" && ! args.isEmpty())
+        return writeSettings (cwd.getChildFile (args[0]), juce::StringArray (args.begin() + 1, args.size() - 1));
+
+    if (command == "read-settings" && args.size() == 1)
+        return readSettings (cwd.getChildFile (args[0]));
+
+    return fail ("usage: vantorel_app_check prepare-display | window ... | write-settings FILE id=value... | read-settings FILE");
+}
