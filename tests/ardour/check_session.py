@@ -3,9 +3,10 @@
 decay of the repeats of a tone burst), a gated level's edge on its sample in an
 oversampled export, and the nine values after reopening the session.
 
-Usage: check_session.py SESSION_DIR
+Usage: check_session.py SESSION_DIR [--lv2]
 Expects export.wav, level.wav, level-oversampled.wav, latency.txt, saved.txt and reopened.txt
-(written by session.lua) in SESSION_DIR.
+(written by session.lua) in SESSION_DIR; with --lv2 also lv2-export.wav and lv2-reopened.wav,
+the same export through Vantorel.lv2 (loaded with a preset, then from the reopened session).
 """
 import math
 import struct
@@ -160,12 +161,18 @@ def check_values(saved_path, reopened_path):
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3) or (len(sys.argv) == 3 and sys.argv[2] != "--lv2"):
         raise SystemExit(__doc__)
     d = sys.argv[1]
     failures = (check_echo(f"{d}/export.wav")
                 + check_dry_alignment(f"{d}/level.wav", f"{d}/level-oversampled.wav", f"{d}/latency.txt")
                 + check_values(f"{d}/saved.txt", f"{d}/reopened.txt"))
+    if len(sys.argv) == 3:
+        # The LV2 plug-in with the same settings (from its preset, then from the reopened
+        # session) must give the same echo.
+        for name in ("lv2-export", "lv2-reopened"):
+            print(f"{name}: ", end="")
+            failures += [f"{name}: {f}" for f in check_echo(f"{d}/{name}.wav")]
     for f in failures:
         print("FAIL:", f)
     if failures:

@@ -2,11 +2,15 @@
 # Vantorel in Ardour 7, headless: installs the built bundle into a scratch HOME, lets
 # Ardour's VST3 scanner index it, runs session.lua (create + export, then reopen in a
 # second process) and checks the export and the reopened values with check_session.py.
-# Usage: run-ardour-test.sh BUNDLE WORK_DIR
+# With an LV2 bundle and the preset tool, the same export runs through Vantorel.lv2 too:
+# found by URI in LV2_PATH, loaded with a user preset, saved and reopened.
+# Usage: run-ardour-test.sh BUNDLE WORK_DIR [LV2_BUNDLE LV2_PRESET_TOOL]
 set -euo pipefail
 
 bundle=$(realpath "$1")
 work=$2
+lv2_bundle=${3:-}
+lv2_preset_tool=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 for tool in ardour7-lua /usr/lib/ardour7/ardour-vst3-scanner python3; do
@@ -59,6 +63,17 @@ run_exporting_step() {
     exit 1
 }
 
+# The LV2 plug-in where LV2 hosts look for it, with a user preset holding the settings of
+# the VST3 export (delay 0.25 s, feedback 0.5, cutoff 4 kHz, low-pass, no boost, dry + wet),
+# saved as an LV2 host saves one.
+if [ -n "$lv2_bundle" ]; then
+    mkdir -p "$HOME/.lv2"
+    cp -r "$lv2_bundle" "$HOME/.lv2/"
+    export LV2_PATH="$HOME/.lv2"
+    "$lv2_preset_tool" "$HOME/.lv2/Vantorel.lv2" "$HOME/.lv2/vantorel-ardour-test.lv2" "Ardour test" \
+        delay=0.25 feedback=0.5 cutoff=4000 ishpf=0 panic=0 feedbackboost=1 onoff=1 mix=1 oversampling=0
+fi
+
 run_exporting_step create created.txt vantorel
 run_exporting_step latency latency-done.txt latency
 
@@ -68,4 +83,9 @@ if ! run_step reopen; then
     exit 1
 fi
 
-python3 "$here/check_session.py" "$VANTOREL_SESSION_DIR"
+if [ -n "$lv2_bundle" ]; then
+    run_exporting_step lv2-create lv2-created.txt lv2
+    run_exporting_step lv2-reopen lv2-reopened-done.txt lv2-reopened.wav
+fi
+
+python3 "$here/check_session.py" "$VANTOREL_SESSION_DIR" ${lv2_bundle:+--lv2}

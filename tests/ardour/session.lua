@@ -4,7 +4,9 @@
 --   VANTOREL_ARDOUR_STEP=latency: a session with a gated level through Vantorel, exported
 --     without and with oversampling (the latency Vantorel reports, compensated by Ardour);
 --   VANTOREL_ARDOUR_STEP=reopen: the session loaded again and Vantorel's nine values
---     written to reopened.txt.
+--     written to reopened.txt;
+--   VANTOREL_ARDOUR_STEP=lv2-create / lv2-reopen: the same export through Vantorel.lv2,
+--     loaded with a user preset, and again after reopening its saved session.
 -- The reopen runs in a second process: Ardour 7.3 hangs joining its process threads when
 -- one luasession closes a session it has loaded after closing another.
 
@@ -12,6 +14,7 @@ local dir = assert (os.getenv ("VANTOREL_SESSION_DIR"), "VANTOREL_SESSION_DIR no
 local step = assert (os.getenv ("VANTOREL_ARDOUR_STEP"), "VANTOREL_ARDOUR_STEP not set")
 local rate = 48000
 local name = "vantorel"
+local lv2_uri = "https://korvane.example/plugins/vantorel"
 
 -- Normalised (VST3) values, in the module's parameter order: delay, feedback, cutoff,
 -- ishpf, panic, feedbackboost, onoff, mix, oversampling.
@@ -132,6 +135,37 @@ elseif step == "latency" then
 	f:close ()
 	export (s, "level-oversampled")
 	write_values (dir .. "/latency-done.txt", {})
+	close_session ()
+elseif step == "lv2-create" then
+	-- The LV2 plug-in, found by its URI in LV2_PATH and loaded with the user preset
+	-- run-ardour-test.sh saved (the settings of the VST3 export above), exported, saved.
+	local s = assert (create_session (dir .. "/lv2", "lv2", rate), "could not create the LV2 session")
+	local track = s:new_audio_track (1, 2, nil, 1, "echo", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front ()
+	local gen = ARDOUR.LuaAPI.new_luaproc (s, "SinGen")
+	assert (not gen:isnil (), "no SinGen")
+	track:add_processor_by_index (gen, 0, nil, true)
+	ARDOUR.LuaAPI.set_processor_param (gen, 0, 480)
+	ARDOUR.LuaAPI.set_processor_param (gen, 1, -6)
+	gate (track)
+
+	local v = ARDOUR.LuaAPI.new_plugin (s, lv2_uri, ARDOUR.PluginType.LV2, "Ardour test")
+	assert (not v:isnil (), "Vantorel.lv2 not found: is it in LV2_PATH?")
+	assert (track:add_processor_by_index (v, -1, nil, true) == 0, "cannot add Vantorel.lv2 to the track")
+	local preset = v:to_insert ():plugin (0):last_preset ()
+	assert (preset.label == "Ardour test", "the preset was not loaded (last preset '" .. tostring (preset.label) .. "')")
+	for c = 0, 1 do track:output ():audio (c):connect ("Master/audio_in " .. (c + 1)) end
+
+	export (s, "lv2-export")
+	assert (s:save_state ("", false, false, false, false, false) == 0, "could not save the LV2 session")
+	write_values (dir .. "/lv2-created.txt", {})
+	close_session ()
+elseif step == "lv2-reopen" then
+	-- The saved session in a new process: the plug-in's state comes back from the session,
+	-- and the export sounds as before.
+	local s = assert (load_session (dir .. "/lv2", "lv2"), "could not reopen the LV2 session")
+	assert (find_vantorel (s), "Vantorel.lv2 missing after reopening")
+	export (s, "lv2-reopened")
+	write_values (dir .. "/lv2-reopened-done.txt", {})
 	close_session ()
 elseif step == "reopen" then
 	local s = assert (load_session (dir .. "/" .. name, name), "could not reopen the session")

@@ -15,6 +15,7 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -254,6 +255,26 @@ namespace testhelpers
             lilv_free (text);
             lilv_state_free (state);
             return result;
+        }
+
+        /** Saves the instance's state as a user preset bundle (manifest.ttl, preset.ttl in
+            folder), as LV2 hosts save presets; hosts list it under its label. */
+        bool savePreset (const std::string& folder, const std::string& label)
+        {
+            const LV2_Feature* stateFeatures[] = { &mapFeature, &unmapFeature, nullptr };
+            LilvState* state = lilv_state_new_from_instance (world.plugin, instance, &urids.map, nullptr, nullptr, nullptr,
+                                                             nullptr, noPortValue, nullptr,
+                                                             LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, stateFeatures);
+            if (state == nullptr)
+                return false;
+
+            lilv_state_set_label (state, label.c_str());
+            auto presetUri = "urn:vantorel:preset:" + label;
+            std::replace (presetUri.begin(), presetUri.end(), ' ', '-');
+            const int failed = lilv_state_save (world.world, &urids.map, &urids.unmap, state, presetUri.c_str(),
+                                                folder.c_str(), "preset.ttl");
+            lilv_state_free (state);
+            return failed == 0;
         }
 
         bool restoreState (const std::string& text)
