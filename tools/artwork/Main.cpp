@@ -49,6 +49,13 @@ namespace
             { "preset_arrow_right.png", 8, [] { return paintPresetArrow (false); } },
             { "redo.png", 8, [] { return paintUndoArrow (true); } },
             { "undo.png", 8, [] { return paintUndoArrow (false); } },
+            // The app's icon (desktop entry, Windows installer and program), not embedded.
+            { "icons/vantorel-16.png", 8, [] { return paintAppIcon (16); } },
+            { "icons/vantorel-32.png", 8, [] { return paintAppIcon (32); } },
+            { "icons/vantorel-48.png", 8, [] { return paintAppIcon (48); } },
+            { "icons/vantorel-64.png", 8, [] { return paintAppIcon (64); } },
+            { "icons/vantorel-128.png", 8, [] { return paintAppIcon (128); } },
+            { "icons/vantorel-256.png", 8, [] { return paintAppIcon (256); } },
         };
     }
 
@@ -78,6 +85,17 @@ namespace
 
             std::cout << out.fileName << "  " << image.getWidth() << " x " << image.getHeight()
                       << "  " << file.getSize() << " bytes\n";
+        }
+
+        if (only.isEmpty() || only.contains ("icons/vantorel.ico"))
+        {
+            const auto ico = folder.getChildFile ("icons/vantorel.ico");
+            if (! writeIco ({ paintAppIcon (16), paintAppIcon (32), paintAppIcon (48), paintAppIcon (256) }, ico))
+            {
+                std::cerr << "cannot write " << ico.getFullPathName() << "\n";
+                return 1;
+            }
+            std::cout << "icons/vantorel.ico  16, 32, 48, 256  " << ico.getSize() << " bytes\n";
         }
 
         return 0;

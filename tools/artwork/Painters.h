@@ -2,6 +2,8 @@
 
 #include <juce_graphics/juce_graphics.h>
 
+#include <vector>
+
 #include "PanelLayout.h"
 
 /** The painters of the fifteen images; each returns the image at its exact pixel size. */
@@ -28,6 +30,12 @@ namespace art
 
     juce::Image paintPresetArrow (bool pointsLeft);
     juce::Image paintUndoArrow (bool clockwise);
+
+    /** The app's icon, a square of the given size. */
+    juce::Image paintAppIcon (int size);
+
+    /** A Windows icon file holding the images (32-bit, each at its own size). */
+    bool writeIco (const std::vector<juce::Image>& images, const juce::File& file);
 
     //==============================================================================
     // Panel colours shared between the background and the strips that sit on it.
