@@ -10,7 +10,7 @@
 #
 # Usage: run-app-test.sh CHECK REFERENCE.png OUT_DIR SETTINGS_FILE term|close -- APP_COMMAND...
 #   SETTINGS_FILE: where the app keeps its settings; a leading ~/ is the scratch home the app
-#   runs with (OUT_DIR/home).
+#   runs with (OUT_DIR/home), and <user> the user's name (Wine's user folder).
 set -euo pipefail
 
 check=$1 reference=$2 out=$3 settings=$4 second_quit=$5
@@ -20,6 +20,12 @@ shift 5
 if ! command -v xvfb-run > /dev/null; then
     echo "xvfb-run is not installed (scripts/setup installs it): skipped"
     exit 77
+fi
+
+# VANTOREL_APP_TEST_DISPLAY=current: use the display already given (a Windows app under Wine
+# on the Wine tests' display); Wine makes its own atoms.
+if [ "${VANTOREL_APP_TEST_DISPLAY:-}" = current ]; then
+    export VANTOREL_APP_TEST_INNER=1
 fi
 
 if [ -z "${VANTOREL_APP_TEST_INNER:-}" ]; then
@@ -34,8 +40,9 @@ mkdir -p "$out/home"
 out=$(realpath "$out")
 export HOME="$out/home"
 settings=${settings/#\~\//$HOME/}
+settings=${settings//<user>/$(id -un)}
 
-"$check" prepare-display
+[ "${VANTOREL_APP_TEST_DISPLAY:-}" = current ] || "$check" prepare-display
 
 leak_patterns="Leaked objects detected|ERROR: LeakSanitizer|ERROR: AddressSanitizer"
 
