@@ -10,8 +10,9 @@
 //       (found anywhere in the window, below its title bar); --loose allows the knobs and
 //       levers to stand elsewhere (the panel around them must still match); --close then
 //       asks the window to close as a window manager's close button does
-//   vantorel_app_check write-settings FILE id=value...
-//       writes a settings file whose saved plug-in state holds these parameter values
+//   vantorel_app_check write-settings FILE [audio=TYPE|DEVICE] id=value...
+//       writes a settings file whose saved plug-in state holds these parameter values (and
+//       an audio device set up in the app's Options)
 //   vantorel_app_check read-settings FILE
 //       prints the parameter values of the saved plug-in state and the saved audio device
 
@@ -195,8 +196,22 @@ namespace
     {
         juce::XmlElement tree ("pluginParameter");
 
+        juce::PropertiesFile settings (file.withFileExtension (".tmp"), settingsOptions());
+
         for (const auto& assignment : values)
         {
+            // audio=TYPE|DEVICE: the audio device set up in the app's Options.
+            if (assignment.startsWith ("audio="))
+            {
+                juce::XmlElement setup ("DEVICESETUP");
+                const auto device = assignment.fromFirstOccurrenceOf ("=", false, false);
+                setup.setAttribute ("deviceType", device.upToFirstOccurrenceOf ("|", false, false));
+                setup.setAttribute ("audioOutputDeviceName", device.fromFirstOccurrenceOf ("|", false, false));
+                setup.setAttribute ("audioInputDeviceName", device.fromFirstOccurrenceOf ("|", false, false));
+                settings.setValue ("audioSetup", &setup);
+                continue;
+            }
+
             auto* param = tree.createNewChildElement ("PARAM");
             param->setAttribute ("id", assignment.upToFirstOccurrenceOf ("=", false, false));
             param->setAttribute ("value", assignment.fromFirstOccurrenceOf ("=", false, false).getDoubleValue());
@@ -205,10 +220,9 @@ namespace
         juce::MemoryBlock blob;
         juce::AudioProcessor::copyXmlToBinary (tree, blob);
 
-        file.deleteFile();
-        juce::PropertiesFile settings (file, settingsOptions());
         settings.setValue ("filterState", blob.toBase64Encoding());
-        return settings.save() ? 0 : fail ("cannot write " + file.getFullPathName());
+        const auto written = settings.save() && settings.getFile().moveFileTo (file);
+        return written ? 0 : fail ("cannot write " + file.getFullPathName());
     }
 
     int readSettings (const juce::File& file)

@@ -75,6 +75,19 @@ std::unique_ptr<XScreen> XScreen::open (std::string& error)
         return {};
     }
 
+    // Other programs' windows come and go while we look at them: a window gone between
+    // listing and asking about it fails that call only, instead of ending the program
+    // (Xlib's default handler exits on any error).
+    static XErrorHandler previous = nullptr;
+    static const bool installed = [] {
+        previous = XSetErrorHandler ([] (::Display* display, XErrorEvent* event) -> int
+        {
+            return event->error_code == BadWindow ? 0 : previous (display, event);
+        });
+        return true;
+    }();
+    (void) installed;
+
     return std::unique_ptr<XScreen> (new XScreen (d));
 }
 

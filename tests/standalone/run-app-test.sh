@@ -2,19 +2,22 @@
 # The app as its user starts and quits it, on a virtual display with no sound card:
 #   1. started fresh, its window shows the panel; closed with the window's close button
 #      (WM_DELETE_WINDOW), it exits with 0 and has saved the plug-in's state;
-#   2. started again with saved settings that hold other parameter values, it shows its window
-#      and, asked to quit the second way (SIGTERM, as a desktop session ends it, or the close
-#      button again where that is the only way, as under Wine), exits with 0 and has saved
-#      those values back: the app loaded them and kept them.
+#   2. started again with saved settings that hold other parameter values and an audio device
+#      chosen in its Options (one this machine does not have, as when an interface is
+#      unplugged), it shows its window and, asked to quit the second way (SIGTERM, as a
+#      desktop session ends it, or the close button again where that is the only way, as
+#      under Wine), exits with 0 and has saved the values and the device back: the app loaded
+#      them and kept them.
 # Either run fails on a leak report (JUCE's in Debug builds, LeakSanitizer's under ASan).
 #
-# Usage: run-app-test.sh CHECK REFERENCE.png OUT_DIR SETTINGS_FILE term|close -- APP_COMMAND...
+# Usage: run-app-test.sh CHECK REFERENCE.png OUT_DIR SETTINGS_FILE term|close AUDIO_TYPE -- APP_COMMAND...
 #   SETTINGS_FILE: where the app keeps its settings; a leading ~/ is the scratch home the app
-#   runs with (OUT_DIR/home), and <user> the user's name (Wine's user folder).
+#   runs with (OUT_DIR/home), and <user> the user's name (Wine's user folder). AUDIO_TYPE: an
+#   audio system of the platform ("ALSA", "Windows Audio").
 set -euo pipefail
 
-check=$1 reference=$2 out=$3 settings=$4 second_quit=$5
-shift 5
+check=$1 reference=$2 out=$3 settings=$4 second_quit=$5 audio_type=$6
+shift 6
 [ "$1" = "--" ] && shift
 
 if ! command -v xvfb-run > /dev/null; then
@@ -32,7 +35,7 @@ if [ -z "${VANTOREL_APP_TEST_INNER:-}" ]; then
     # One private display for the whole test; the app and the checker share it. It must not
     # reset when its last client leaves, or the atoms prepare-display made would go with it.
     export VANTOREL_APP_TEST_INNER=1
-    exec xvfb-run -a -s "-screen 0 1920x1200x24 -noreset" "$0" "$check" "$reference" "$out" "$settings" "$second_quit" -- "$@"
+    exec xvfb-run -a -s "-screen 0 1920x1200x24 -noreset" "$0" "$check" "$reference" "$out" "$settings" "$second_quit" "$audio_type" -- "$@"
 fi
 
 rm -rf "$out"
@@ -97,8 +100,9 @@ run first close exact
 grep -qx "delay 0.2" "$out/first-settings.txt" || { echo "app test: the first run saved no default state" >&2; exit 1; }
 
 saved="delay=0.47 feedback=0.25 cutoff=2500 ishpf=1 panic=0 feedbackboost=0 onoff=1 mix=1 oversampling=1"
+device="$audio_type|Studio interface"
 # shellcheck disable=SC2086
-"$check" write-settings "$settings" $saved
+"$check" write-settings "$settings" "audio=$device" $saved
 # The knobs and levers stand elsewhere now: the panel is only roughly the reference's.
 run second "$second_quit" loose
 "$check" read-settings "$settings" | tee "$out/second-settings.txt"
@@ -108,4 +112,5 @@ for value in $saved; do
         exit 1
     fi
 done
+grep -qxF "audio ${device/|/ | }" "$out/second-settings.txt" || { echo "the app forgot its audio device" >&2; exit 1; }
 echo "the app showed its panel, quit cleanly both ways and kept its settings"

@@ -56,7 +56,7 @@ grep -E "PASSED|tests ran" "$out/installed-tests.log" | tr -d '\r'
 
 # 3. The installed app, as on Linux but closed from its window both times.
 VANTOREL_APP_TEST_DISPLAY=current "$run_app_test" "$app_check" "$reference" "$out/app" \
-    "$drive/users/<user>/AppData/Roaming/Vantorel/Vantorel.settings" close \
+    "$drive/users/<user>/AppData/Roaming/Vantorel/Vantorel.settings" close "Windows Audio" \
     -- env WINEPREFIX="$WINEPREFIX" HOME="$HOME" WINEDEBUG=-all wine 'C:\Program Files\Korvane\Vantorel\Vantorel.exe'
 
 # 4. A preset of the user's, then the quiet uninstall Windows would run.
