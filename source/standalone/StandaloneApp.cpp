@@ -66,7 +66,7 @@ namespace
         }
 
     private:
-        static inline volatile int writeEnd = -1;
+        static inline volatile std::sig_atomic_t writeEnd = -1;
         int fds[2] = { -1, -1 };
         struct sigaction previous = {};
     };
