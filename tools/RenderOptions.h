@@ -23,6 +23,8 @@ struct RenderOptions
     int width = 0, height = 0; // 0: the editor's own size
     bool loud = false, menu = false;
     juce::StringArray presetNames; // typed into the preset name, one after another, as a user does
+    double scale = 1.0;             // the host's content scale for the editor
+    double reopenAfterSeconds = -1.0; // close the editor, wait, open it again and time it
     double waitSeconds = 5.0; // from the first painted frame; JUCE's splash shows 2 s, then fades for 2 s
 
     bool isScreenshot() const { return screenshot != juce::File(); }
@@ -61,7 +63,7 @@ inline juce::String renderUsage()
            "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
            "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
            "       vantorel-render --screenshot FILE.png [--size WxH] [--loud] [--menu] [--wait SECONDS]\n"
-           "                       [--name-preset NAME ...]\n"
+           "                       [--name-preset NAME ...] [--scale S] [--reopen SECONDS]\n"
            "                       [--plugin BUNDLE] [--set id=value ...] [--state FILE] [--quiet]\n"
            "\n"
            "Runs audio through the Vantorel VST3 module as a host does and writes a 32-bit float WAV.\n"
@@ -77,8 +79,12 @@ inline juce::String renderUsage()
            "with the preset menu; --name-preset double-clicks the preset name, types NAME and presses\n"
            "Return, as a user names a new preset (again for each one given), and saves the whole window\n"
            "with whatever menu is open; --wait is the time to let it paint after its first frame (default 5,\n"
-           "long enough for JUCE's splash to fade). It reports on stderr the time from creating the\n"
-           "editor to its first painted frame and the memory the editor took.";
+           "long enough for JUCE's splash to fade). --scale gives the editor the host's content scale\n"
+           "(as a Windows host does at 150 % or 200 %): the window has that many pixels per editor\n"
+           "pixel, and --size stays in the editor's own. --reopen closes the editor after the grab,\n"
+           "waits that long and opens it again. It reports on stderr the time from creating the\n"
+           "editor to its first painted frame (and again when reopened), the memory the editor took,\n"
+           "and the process's CPU use with the editor open, idle (or playing with --loud).";
 }
 
 /** Returns false with an empty error for --help, false with a message for bad arguments. */
@@ -129,6 +135,24 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
             }
             options.width = (int) w;
             options.height = (int) h;
+        }
+        else if (arg == "--scale")
+        {
+            if (! parseNumber (value, number) || number < 0.5 || number > 4)
+            {
+                error = "bad scale '" + value + "' (0.5..4)";
+                return false;
+            }
+            options.scale = number;
+        }
+        else if (arg == "--reopen")
+        {
+            if (! parseNumber (value, number) || number < 0 || number > 600)
+            {
+                error = "bad reopen delay '" + value + "' (0..600 seconds)";
+                return false;
+            }
+            options.reopenAfterSeconds = number;
         }
         else if (arg == "--wait")
         {
@@ -220,9 +244,10 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         return true;
     }
 
-    if (options.loud || options.menu || options.width > 0 || ! options.presetNames.isEmpty())
+    if (options.loud || options.menu || options.width > 0 || ! options.presetNames.isEmpty() || options.scale != 1.0
+        || options.reopenAfterSeconds >= 0.0)
     {
-        error = "--size, --loud, --menu and --name-preset need --screenshot";
+        error = "--size, --scale, --loud, --menu, --name-preset and --reopen need --screenshot";
         return false;
     }
 

@@ -2,6 +2,10 @@
 
 #include <iostream>
 
+#include <juce_events/native/juce_linux_EventLoopInternal.h>
+
+#include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace juce
@@ -27,14 +31,27 @@ namespace
     }
 
     /** Runs the message loop, which also carries the module's X events and timers: a VST3
-        module on Linux runs on its host's loop. */
+        module on Linux runs on its host's loop. With nothing to do it waits on the loop's file
+        descriptors (its message queue, the X connection, those the module registered), as a
+        host's loop does, so that what the editor itself costs is what shows. */
     void pump (double milliseconds)
     {
         const auto end = juce::Time::getMillisecondCounterHiRes() + milliseconds;
 
-        while (juce::Time::getMillisecondCounterHiRes() < end)
-            if (! juce::dispatchNextMessageOnSystemQueue (true))
-                juce::Thread::sleep (1);
+        for (;;)
+        {
+            if (juce::dispatchNextMessageOnSystemQueue (true))
+                continue;
+
+            const auto remaining = end - juce::Time::getMillisecondCounterHiRes();
+            if (remaining <= 0.0)
+                break;
+
+            std::vector<pollfd> fds;
+            for (const int fd : juce::LinuxEventLoopInternal::getRegisteredFds())
+                fds.push_back ({ fd, POLLIN, 0 });
+            ::poll (fds.data(), (nfds_t) fds.size(), juce::jlimit (1, 100, (int) std::ceil (remaining)));
+        }
     }
 
     juce::int64 residentBytes()
@@ -179,6 +196,86 @@ namespace
     }
 } // namespace
 
+namespace
+{
+    /** CPU time of the whole process (every thread), in seconds. */
+    double processCpuSeconds()
+    {
+        rusage usage {};
+        getrusage (RUSAGE_SELF, &usage);
+        return (double) usage.ru_utime.tv_sec + (double) usage.ru_stime.tv_sec
+               + 1.0e-6 * ((double) usage.ru_utime.tv_usec + (double) usage.ru_stime.tv_usec);
+    }
+
+    /** Share of one core the process used while the message loop ran for that long. */
+    double cpuPercentWhilePumping (double milliseconds)
+    {
+        const auto cpu = processCpuSeconds();
+        const auto wall = juce::Time::getMillisecondCounterHiRes();
+        pump (milliseconds);
+        return 100.0 * (processCpuSeconds() - cpu) / ((juce::Time::getMillisecondCounterHiRes() - wall) / 1000.0);
+    }
+
+    /** An editor put on screen as a host does, and when it first showed. */
+    struct OpenEditor
+    {
+        std::unique_ptr<juce::AudioProcessorEditor> editor;
+        unsigned long window = 0;
+        double createMs = 0.0, firstPaintMs = -1.0;
+    };
+
+    OpenEditor openEditor (juce::AudioPluginInstance& instance, const RenderOptions& options, XScreen& screen)
+    {
+        OpenEditor open;
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        open.editor.reset (instance.createEditorIfNeeded());
+        open.createMs = juce::Time::getMillisecondCounterHiRes() - start;
+
+        if (open.editor == nullptr)
+            return open;
+
+        // The host's content scale, as a Windows host sets it for a 150 % or 200 % display:
+        // JUCE's host passes it to the module through VST3's content scale interface.
+        if (options.scale != 1.0)
+            open.editor->setScaleFactor ((float) options.scale);
+
+        // A plain top-level window at the screen's corner: with no window manager nothing
+        // decorates or moves it, and the popup menu has room below it.
+        open.editor->setTopLeftPosition (0, 0);
+        open.editor->addToDesktop (0);
+        open.editor->setVisible (true);
+        open.window = (unsigned long) (juce::pointer_sized_uint) open.editor->getWindowHandle();
+
+        std::vector<std::uint32_t> pixels;
+        XArea area, grabbed;
+
+        // Watched through one row across the middle of the panel, so that looking costs
+        // little next to what it measures; then the whole window is checked once.
+        while (juce::Time::getMillisecondCounterHiRes() - start < 20000.0)
+        {
+            pump (1.0);
+            area = screen.windowArea (open.window);
+            const XArea row { area.x, area.y + area.height / 3, area.width, 1 };
+            if (! area.isEmpty() && screen.grab (row, pixels, grabbed) && paintedFraction (pixels) > 0.5)
+            {
+                open.firstPaintMs = juce::Time::getMillisecondCounterHiRes() - start;
+                if (screen.grab (area, pixels, grabbed) && paintedFraction (pixels) > 0.5)
+                    break;
+                open.firstPaintMs = -1.0;
+            }
+        }
+
+        return open;
+    }
+
+    void closeEditor (juce::AudioPluginInstance& instance, OpenEditor& open)
+    {
+        if (open.editor != nullptr)
+            instance.editorBeingDeleted (open.editor.get());
+        open.editor.reset();
+    }
+} // namespace
+
 int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& options, XScreen& screen)
 {
     if ((options.menu || options.width > 0 || ! options.presetNames.isEmpty()) && ! screen.hasXTest())
@@ -193,59 +290,47 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
         player->startThread();
     }
 
-    const auto memoryBefore = residentBytes();
-    const auto start = juce::Time::getMillisecondCounterHiRes();
-    std::unique_ptr<juce::AudioProcessorEditor> editor (instance.createEditorIfNeeded());
-    const auto created = juce::Time::getMillisecondCounterHiRes() - start;
+    // What the process costs before there is an editor: the host's loop (and the player).
+    const auto cpuWithoutEditor = options.quiet ? 0.0 : cpuPercentWhilePumping (1000.0);
 
-    if (editor == nullptr)
+    const auto memoryBefore = residentBytes();
+    auto open = openEditor (instance, options, screen);
+
+    if (open.editor == nullptr)
         return report ("the module gave no editor");
 
-    // A plain top-level window at the screen's corner: with no window manager nothing
-    // decorates or moves it, and the popup menu has room below it.
-    editor->setTopLeftPosition (0, 0);
-    editor->addToDesktop (0);
-    editor->setVisible (true);
-
-    const auto window = (unsigned long) (juce::pointer_sized_uint) editor->getWindowHandle();
-    std::vector<std::uint32_t> pixels;
-    XArea area, grabbed;
-    double firstPaint = -1.0;
-
-    while (juce::Time::getMillisecondCounterHiRes() - start < 20000.0)
-    {
-        pump (2.0);
-        area = screen.windowArea (window);
-        if (! area.isEmpty() && screen.grab (area, pixels, grabbed) && paintedFraction (pixels) > 0.5)
-        {
-            firstPaint = juce::Time::getMillisecondCounterHiRes() - start;
-            break;
-        }
-    }
-
-    if (firstPaint < 0.0)
+    if (open.firstPaintMs < 0.0)
         return report ("the editor did not paint within 20 s");
 
     const auto memoryAtPaint = residentBytes();
+    const auto window = open.window;
+    auto area = screen.windowArea (window);
+    std::vector<std::uint32_t> pixels;
+    XArea grabbed;
 
     // The editor lets only its own corner resizer change its size (a host's resize request
     // is turned down), so it is resized the way a user does it: by dragging that corner.
-    if (options.width > 0 && (options.width != area.width || options.height != area.height))
+    // --size is in the editor's own (logical) pixels; the window has the scaled ones.
+    const int wantedWidth = juce::roundToInt (options.width * options.scale);
+    const int wantedHeight = juce::roundToInt (options.height * options.scale);
+    if (options.width > 0 && (wantedWidth != area.width || wantedHeight != area.height))
     {
         constexpr int inset = 4; // inside the resizer, which fills the bottom-right corner
         drag (screen, area.x + area.width - inset, area.y + area.height - inset,
-              area.x + options.width - inset, area.y + options.height - inset);
+              area.x + wantedWidth - inset, area.y + wantedHeight - inset);
     }
 
     pump (options.waitSeconds * 1000.0);
     const auto memoryAfterWait = residentBytes();
 
+    // The window at rest (the splash long gone): what the process costs now.
+    const auto cpuIdle = options.quiet ? 0.0 : cpuPercentWhilePumping (3000.0);
+
     area = screen.windowArea (window);
 
-    if (options.width > 0 && (area.width != options.width || area.height != options.height))
+    if (options.width > 0 && (area.width != wantedWidth || area.height != wantedHeight))
         std::cerr << "vantorel-render: the editor settled at " << area.width << "x" << area.height << " (asked for "
-                  << options.width << "x" << options.height << ")" << std::endl;
-
+                  << wantedWidth << "x" << wantedHeight << ")" << std::endl;
     const int labelX = area.x + juce::roundToInt (presetLabelX * area.width / (double) designWidth);
     const int labelY = area.y + juce::roundToInt (presetLabelY * area.height / (double) designHeight);
 
@@ -278,8 +363,18 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
 
     const bool ok = screen.grab (area, pixels, grabbed);
 
+    // Closed and opened again a little later, as a user does: how soon it shows then.
+    double reopenMs = -1.0;
+    if (options.reopenAfterSeconds >= 0.0)
+    {
+        closeEditor (instance, open);
+        pump (options.reopenAfterSeconds * 1000.0);
+        open = openEditor (instance, options, screen);
+        reopenMs = open.firstPaintMs;
+    }
+
     player.reset();
-    editor.reset();
+    closeEditor (instance, open);
     pump (50.0);
     instance.releaseResources();
 
@@ -291,11 +386,17 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
 
     if (! options.quiet)
     {
-        std::cerr << "createEditorIfNeeded to first painted frame: " << juce::roundToInt (firstPaint) << " ms (the call itself "
-                  << juce::roundToInt (created) << " ms)\n"
-                  << "resident memory growth from opening the editor: " << megabytes (memoryAtPaint - memoryBefore)
+        std::cerr << "createEditorIfNeeded to first painted frame: " << juce::roundToInt (open.firstPaintMs)
+                  << " ms (the call itself " << juce::roundToInt (open.createMs) << " ms)\n";
+        if (reopenMs >= 0.0)
+            std::cerr << "opened again " << options.reopenAfterSeconds << " s after closing: first painted frame in "
+                      << juce::roundToInt (reopenMs) << " ms\n";
+        std::cerr << "resident memory growth from opening the editor: " << megabytes (memoryAtPaint - memoryBefore)
                   << " at first paint, " << megabytes (memoryAfterWait - memoryBefore) << " after "
-                  << options.waitSeconds << " s" << std::endl;
+                  << options.waitSeconds << " s\n"
+                  << "CPU of the process: " << juce::String (cpuIdle, 1) << " % of a core with the editor open"
+                  << (options.loud ? " and the signal playing" : ", idle") << ", " << juce::String (cpuWithoutEditor, 1)
+                  << " % before it opened" << std::endl;
         std::cout << options.screenshot.getFullPathName() << " (" << grabbed.width << "x" << grabbed.height << ")"
                   << std::endl;
     }

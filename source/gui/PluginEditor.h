@@ -44,7 +44,9 @@ public:
 
 private:
    #if JUCE_WINDOWS
+   #if JUCE_WINDOWS
     RepaintFallback repaintFallback { *this };
+   #endif
    #endif
 
     /** Each invisible control with the element it lies over. */
