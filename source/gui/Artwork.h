@@ -66,7 +66,7 @@ private:
     std::vector<std::pair<const void*, juce::Image>> strips;
     juce::Image backgroundImage;
     std::vector<Rendered> rendered;
-    size_t renderedBytes = 0, renderedBudget = 48u << 20;
+    size_t renderedBytes = 0, renderedBudget = 64u << 20;
     std::uint64_t clock = 0;
     int renders = 0;
     int users = 0;

@@ -56,13 +56,17 @@ namespace
                      && bigEndian32 (body) == frameIndexVersion)
             {
                 const auto count = bigEndian32 (body + 4);
-                if (count > 0 && count <= 100000 && length == 12 + 4 * (size_t) count)
+                if (count > 0 && count <= 100000 && length == 12 + 8 * (size_t) count)
                 {
                     png.index.numFrames = (int) count;
                     png.index.frameHeight = (int) bigEndian32 (body + 8);
                     png.index.offsets.resize (count);
+                    png.index.checksums.resize (count);
                     for (std::uint32_t i = 0; i < count; ++i)
-                        png.index.offsets[i] = bigEndian32 (body + 12 + 4 * (size_t) i);
+                    {
+                        png.index.offsets[i] = bigEndian32 (body + 12 + 8 * (size_t) i);
+                        png.index.checksums[i] = bigEndian32 (body + 16 + 8 * (size_t) i);
+                    }
                 }
             }
             else if (std::memcmp (type, "IDAT", 4) == 0)
@@ -193,7 +197,7 @@ namespace
 
         juce::CriticalSection mutex;
         std::vector<Entry> entries;
-        size_t total = 0, budget = 24u << 20;
+        size_t total = 0, budget = 16u << 20;
         std::uint64_t clock = 0;
     };
 
@@ -343,7 +347,8 @@ namespace
             ok = ok && z.avail_out == 0;
             inflateEnd (&z);
 
-            if (! ok)
+            // The index says what this frame's bytes are: anything else came from a wrong place.
+            if (! ok || adler32 (adler32 (0, nullptr, 0), raw.get(), (uInt) (rowBytes * rows)) != png.index.checksums[(size_t) index])
                 return false;
 
             // Undo the filters; a frame's first row refers to no row above it.

@@ -26,7 +26,7 @@ namespace Filmstrips
     struct FrameIndex
     {
         int numFrames = 0, frameHeight = 0;
-        std::vector<std::uint32_t> offsets;
+        std::vector<std::uint32_t> offsets, checksums;
     };
 
     /** True when the PNG carries a frame index for numFrames frames of equal height. */

@@ -128,7 +128,7 @@ bool writeStrip (const Rgba& image, int numFrames, const juce::File& file, std::
     }
 
     std::vector<std::uint8_t> compressed;
-    std::vector<std::uint32_t> offsets;
+    std::vector<std::uint32_t> offsets, checksums;
     std::vector<std::uint8_t> buffer (1 << 16), candidate (rowBytes + 1), best (rowBytes + 1);
 
     const auto pump = [&] (const std::uint8_t* data, size_t size, int flush)
@@ -149,6 +149,7 @@ bool writeStrip (const Rgba& image, int numFrames, const juce::File& file, std::
     {
         // The first frame's data starts after the two bytes of the zlib header.
         offsets.push_back (f == 0 ? 2u : (std::uint32_t) compressed.size());
+        uLong checksum = adler32 (0, nullptr, 0);
 
         for (int r = 0; r < frameHeight; ++r)
         {
@@ -169,8 +170,11 @@ bool writeStrip (const Rgba& image, int numFrames, const juce::File& file, std::
                 }
             }
 
+            checksum = adler32 (checksum, best.data(), (uInt) best.size());
             pump (best.data(), best.size(), Z_NO_FLUSH);
         }
+
+        checksums.push_back ((std::uint32_t) checksum);
 
         pump (nullptr, 0, f + 1 < numFrames ? Z_FULL_FLUSH : Z_FINISH);
     }
@@ -206,8 +210,11 @@ bool writeStrip (const Rgba& image, int numFrames, const juce::File& file, std::
     putBigEndian32 (index, Filmstrips::frameIndexVersion);
     putBigEndian32 (index, (std::uint32_t) numFrames);
     putBigEndian32 (index, (std::uint32_t) frameHeight);
-    for (auto offset : offsets)
-        putBigEndian32 (index, offset);
+    for (size_t f = 0; f < offsets.size(); ++f)
+    {
+        putBigEndian32 (index, offsets[f]);
+        putBigEndian32 (index, checksums[f]);
+    }
     writeChunk (out, Filmstrips::frameIndexChunk, index.data(), index.size());
 
     constexpr size_t idatSize = 1 << 18;
