@@ -22,8 +22,9 @@ struct RenderOptions
     juce::File screenshot;
     int width = 0, height = 0; // 0: the editor's own size
     bool loud = false, menu = false;
-    juce::StringArray presetNames; // typed into the preset name, one after another, as a user does
-    double scale = 1.0;             // the host's content scale for the editor
+    juce::File readyFile;             // written once the window is up, for programs that act on it
+    bool withPopups = false;          // the grab takes in the open menus
+    double scale = 1.0;               // the host's content scale for the editor
     double reopenAfterSeconds = -1.0; // close the editor, wait, open it again and time it
     double waitSeconds = 5.0; // from the first painted frame; JUCE's splash shows 2 s, then fades for 2 s
 
@@ -63,7 +64,7 @@ inline juce::String renderUsage()
            "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
            "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
            "       vantorel-render --screenshot FILE.png [--size WxH] [--loud] [--menu] [--wait SECONDS]\n"
-           "                       [--name-preset NAME ...] [--scale S] [--reopen SECONDS]\n"
+           "                       [--ready-file FILE] [--with-popups] [--scale S] [--reopen SECONDS]\n"
            "                       [--plugin BUNDLE] [--set id=value ...] [--state FILE] [--quiet]\n"
            "\n"
            "Runs audio through the Vantorel VST3 module as a host does and writes a 32-bit float WAV.\n"
@@ -76,9 +77,9 @@ inline juce::String renderUsage()
            "and saves the window's pixels as a PNG. --size resizes the editor (it keeps its proportion\n"
            "between 706x242 and 1590x546); --loud plays a loud sine through it meanwhile, so the meter\n"
            "rises and the clip LED lights; --menu clicks the preset name and saves the bottom strip\n"
-           "with the preset menu; --name-preset double-clicks the preset name, types NAME and presses\n"
-           "Return, as a user names a new preset (again for each one given), and saves the whole window\n"
-           "with whatever menu is open; --wait is the time to let it paint after its first frame (default 5,\n"
+           "with the preset menu; --ready-file is written with the window's place and size once it is up,\n"
+           "so another program (xdotool) can act on it during the wait; --with-popups grabs the open\n"
+           "menus too; --wait is the time to let it paint after its first frame (default 5,\n"
            "long enough for JUCE's splash to fade). --scale gives the editor the host's content scale\n"
            "(as a Windows host does at 150 % or 200 %): the window has that many pixels per editor\n"
            "pixel, and --size stays in the editor's own. --reopen closes the editor after the grab,\n"
@@ -99,10 +100,11 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         if (arg == "--help" || arg == "-h")
             return false;
 
-        bool* const flag = arg == "--quiet"    ? &options.quiet
-                         : arg == "--loud"   ? &options.loud
-                         : arg == "--menu"   ? &options.menu
-                                             : nullptr;
+        bool* const flag = arg == "--quiet"         ? &options.quiet
+                         : arg == "--loud"          ? &options.loud
+                         : arg == "--menu"          ? &options.menu
+                         : arg == "--with-popups"   ? &options.withPopups
+                                                    : nullptr;
         if (flag != nullptr)
         {
             *flag = true;
@@ -163,16 +165,8 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
             }
             options.waitSeconds = number;
         }
-        else if (arg == "--name-preset")
-        {
-            // Typed key by key on a US layout: printable ASCII only.
-            if (value.isEmpty() || ! value.containsOnly (" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"))
-            {
-                error = "bad preset name '" + value + "' (printable ASCII characters)";
-                return false;
-            }
-            options.presetNames.add (value);
-        }
+        else if (arg == "--ready-file")
+            options.readyFile = cwd.getChildFile (value);
         else if (arg == "--in")
             options.input = cwd.getChildFile (value);
         else if (arg == "--out")
@@ -244,10 +238,10 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         return true;
     }
 
-    if (options.loud || options.menu || options.width > 0 || ! options.presetNames.isEmpty() || options.scale != 1.0
-        || options.reopenAfterSeconds >= 0.0)
+    if (options.loud || options.menu || options.width > 0 || options.withPopups || options.readyFile != juce::File()
+        || options.scale != 1.0 || options.reopenAfterSeconds >= 0.0)
     {
-        error = "--size, --scale, --loud, --menu, --name-preset and --reopen need --screenshot";
+        error = "--size, --scale, --loud, --menu, --with-popups, --ready-file and --reopen need --screenshot";
         return false;
     }
 

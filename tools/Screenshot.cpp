@@ -141,36 +141,6 @@ namespace
         screen.pressButton (false);
     }
 
-    /** Two clicks well within the double-click interval, as a quick hand makes them. */
-    void doubleClick (const XScreen& screen, int x, int y)
-    {
-        click (screen, x, y);
-        pump (60.0);
-        screen.pressButton (true);
-        pump (30.0);
-        screen.pressButton (false);
-    }
-
-    /** Double-clicks the preset name, types the name and presses Return. */
-    bool namePreset (const XScreen& screen, int x, int y, const juce::String& name)
-    {
-        doubleClick (screen, x, y);
-        pump (500.0);
-
-        for (auto c : name.toStdString())
-        {
-            if (! screen.typeCharacter (c))
-                return false;
-            pump (20.0);
-        }
-
-        if (! screen.pressKey ("Return"))
-            return false;
-
-        pump (800.0);
-        return true;
-    }
-
     /** Drags the pointer in small steps, giving the window time to follow each one. */
     void drag (const XScreen& screen, int fromX, int fromY, int toX, int toY)
     {
@@ -278,8 +248,8 @@ namespace
 
 int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& options, XScreen& screen)
 {
-    if ((options.menu || options.width > 0 || ! options.presetNames.isEmpty()) && ! screen.hasXTest())
-        return report ("the X server has no XTest extension, needed to resize the editor, open its menu and type");
+    if ((options.menu || options.width > 0) && ! screen.hasXTest())
+        return report ("the X server has no XTest extension, needed to resize the editor and open its menu");
 
     instance.prepareToPlay (sampleRate, blockSize);
 
@@ -320,6 +290,16 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
               area.x + wantedWidth - inset, area.y + wantedHeight - inset);
     }
 
+    // Another program may now act on the window as a user would (tests drive it with
+    // xdotool): it learns from this file that the window is up and where it is.
+    if (options.readyFile != juce::File())
+    {
+        area = screen.windowArea (window);
+        options.readyFile.replaceWithText (juce::String (area.x) + " " + juce::String (area.y) + " "
+                                           + juce::String (area.width) + " " + juce::String (area.height) + "\n",
+                                           false, false, "\n");
+    }
+
     pump (options.waitSeconds * 1000.0);
     const auto memoryAfterWait = residentBytes();
 
@@ -331,22 +311,16 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
     if (options.width > 0 && (area.width != wantedWidth || area.height != wantedHeight))
         std::cerr << "vantorel-render: the editor settled at " << area.width << "x" << area.height << " (asked for "
                   << wantedWidth << "x" << wantedHeight << ")" << std::endl;
-    const int labelX = area.x + juce::roundToInt (presetLabelX * area.width / (double) designWidth);
-    const int labelY = area.y + juce::roundToInt (presetLabelY * area.height / (double) designHeight);
 
-    // Each name is typed as a user names a new preset; after each, the menu opens with the
-    // new listing, so every name after the first is typed with a menu open.
-    for (const auto& name : options.presetNames)
-        if (! namePreset (screen, labelX, labelY, name))
-            return report ("no key on this X server's keyboard types '" + name + "'");
-
-    if (! options.presetNames.isEmpty())
+    // Whatever menus are open are part of the picture.
+    if (options.withPopups)
         for (const auto& popup : screen.popupAreas())
             area = area.unitedWith (popup);
 
     if (options.menu)
     {
-        const int x = labelX, y = labelY;
+        const int x = area.x + juce::roundToInt (presetLabelX * area.width / (double) designWidth);
+        const int y = area.y + juce::roundToInt (presetLabelY * area.height / (double) designHeight);
         click (screen, x, y);
         pump (800.0);
 
