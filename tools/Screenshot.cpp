@@ -338,6 +338,7 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
     const bool ok = screen.grab (area, pixels, grabbed);
 
     // Closed and opened again a little later, as a user does: how soon it shows then.
+    const auto firstOpen = open.firstPaintMs, firstCreate = open.createMs;
     double reopenMs = -1.0;
     if (options.reopenAfterSeconds >= 0.0)
     {
@@ -360,8 +361,8 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
 
     if (! options.quiet)
     {
-        std::cerr << "createEditorIfNeeded to first painted frame: " << juce::roundToInt (open.firstPaintMs)
-                  << " ms (the call itself " << juce::roundToInt (open.createMs) << " ms)\n";
+        std::cerr << "createEditorIfNeeded to first painted frame: " << juce::roundToInt (firstOpen)
+                  << " ms (the call itself " << juce::roundToInt (firstCreate) << " ms)\n";
         if (reopenMs >= 0.0)
             std::cerr << "opened again " << options.reopenAfterSeconds << " s after closing: first painted frame in "
                       << juce::roundToInt (reopenMs) << " ms\n";

@@ -6,7 +6,25 @@
 namespace
 {
     Artwork* instance = nullptr;
+
+    juce::Image decodeBackground()
+    {
+        return juce::ImageFileFormat::loadFrom (BinaryData::background_png, (size_t) BinaryData::background_pngSize);
+    }
 }
+
+/** Decodes the background while the message thread builds the editor, renders its first
+    frames and has JUCE scan the installed fonts for its first text (that scan must stay on
+    the message thread: JUCE's font list is not safe to build from two threads). */
+class Artwork::Preparer : public juce::Thread
+{
+public:
+    Preparer() : juce::Thread ("Vantorel artwork") {}
+
+    void run() override { background = decodeBackground(); }
+
+    juce::Image background;
+};
 
 Artwork& Artwork::get()
 {
@@ -20,6 +38,8 @@ Artwork& Artwork::get()
 
 Artwork::~Artwork()
 {
+    finishPreparing();
+
     if (instance == this)
         instance = nullptr;
 
@@ -40,10 +60,31 @@ juce::Image Artwork::strip (const void* png, size_t size, int numFrames)
 
 juce::Image Artwork::background()
 {
+    finishPreparing();
+
     if (! backgroundImage.isValid())
-        backgroundImage = juce::ImageFileFormat::loadFrom (BinaryData::background_png, (size_t) BinaryData::background_pngSize);
+        backgroundImage = decodeBackground();
 
     return backgroundImage;
+}
+
+void Artwork::prepareInBackground()
+{
+    if (preparer != nullptr || backgroundImage.isValid())
+        return;
+
+    preparer = std::make_unique<Preparer>();
+    preparer->startThread();
+}
+
+void Artwork::finishPreparing()
+{
+    if (preparer == nullptr)
+        return;
+
+    preparer->waitForThreadToExit (-1);
+    backgroundImage = preparer->background;
+    preparer.reset();
 }
 
 juce::Image Artwork::frame (const juce::Image& stripImage, int numFrames, int index, int width, int height)
@@ -109,6 +150,7 @@ void Artwork::trimRendered()
 
 void Artwork::release()
 {
+    finishPreparing();
     rendered.clear();
     renderedBytes = 0;
     backgroundImage = {};
@@ -128,6 +170,7 @@ Artwork::User::User()
     auto& artwork = Artwork::get();
     ++artwork.users;
     artwork.stopTimer();
+    artwork.prepareInBackground();
 }
 
 Artwork::User::~User()

@@ -21,6 +21,13 @@ public:
     /** The background panel, decoded whole. */
     juce::Image background();
 
+    /** Starts decoding the background on a thread of its own, so that it is ready when the
+        editor's first paint needs it. Called when an editor is built. */
+    void prepareInBackground();
+
+    /** Waits for what prepareInBackground started, and takes the result. */
+    void finishPreparing();
+
     /** Frame `index` of a strip of `numFrames` frames, scaled to `width` x `height` pixels
         as the filmstrip element draws it: rendered once, then taken from the cache. */
     juce::Image frame (const juce::Image& strip, int numFrames, int index, int width, int height);
@@ -62,6 +69,9 @@ private:
     };
 
     void trimRendered();
+
+    class Preparer;
+    std::unique_ptr<Preparer> preparer;
 
     std::vector<std::pair<const void*, juce::Image>> strips;
     juce::Image backgroundImage;

@@ -3,6 +3,7 @@
 //
 //   vantorel_strips index IN.png OUT.png FRAMES   re-encode (the pixels stay as they are)
 //   vantorel_strips check IN.png FRAMES           exit 0 when IN has a frame index for FRAMES
+//   vantorel_strips same A.png B.png              exit 0 when both show the same RGBA pixels
 //
 // The build runs `index` on replacement artwork (VANTOREL_ARTWORK_DIR), so the module
 // always carries strips it can decode frame by frame.
@@ -20,7 +21,8 @@ namespace
     int usage()
     {
         std::cerr << "usage: vantorel_strips index IN.png OUT.png FRAMES\n"
-                     "       vantorel_strips check IN.png FRAMES\n";
+                     "       vantorel_strips check IN.png FRAMES\n"
+                     "       vantorel_strips same A.png B.png\n";
         return 2;
     }
 
@@ -50,6 +52,18 @@ int main (int argc, char* argv[])
 
     if (args.size() == 3 && args[0] == "check")
         return hasIndex (cwd.getChildFile (args[1]), args[2].getIntValue()) ? 0 : 1;
+
+    if (args.size() == 3 && args[0] == "same")
+    {
+        strips::Rgba a, b;
+        std::string error;
+        if (! strips::readPng (cwd.getChildFile (args[1]), a, error) || ! strips::readPng (cwd.getChildFile (args[2]), b, error))
+        {
+            std::cerr << "vantorel_strips: " << error << "\n";
+            return 2;
+        }
+        return a.width == b.width && a.height == b.height && a.pixels == b.pixels ? 0 : 1;
+    }
 
     return usage();
 }
