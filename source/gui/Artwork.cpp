@@ -3,6 +3,8 @@
 #include "EmbeddedImages.h"
 #include "Filmstrips.h"
 
+#include <algorithm>
+
 namespace
 {
     Artwork* instance = nullptr;
@@ -11,19 +13,82 @@ namespace
     {
         return juce::ImageFileFormat::loadFrom (BinaryData::background_png, (size_t) BinaryData::background_pngSize);
     }
+
+    /** A frame scaled to its box, as the filmstrip element draws it. Safe on any thread:
+        it draws into an image of its own, reading the strip's frame. */
+    juce::Image renderFrame (const juce::Image& strip, int numFrames, int index, int width, int height)
+    {
+        juce::Image image (juce::Image::ARGB, width, height, true);
+        const auto frameHeight = strip.getHeight() / numFrames;
+        const auto stripWidth = strip.getWidth();
+        const auto top = (double) index * (double) frameHeight;
+
+        // A frame cut by the strip's edge shows in part, one wholly outside leaves it empty.
+        if (frameHeight > 0 && top > -(double) frameHeight && top < (double) strip.getHeight())
+        {
+            const auto source = strip.getClippedImage ({ 0, (int) top, stripWidth, frameHeight });
+
+            if (source.isValid())
+            {
+                juce::Graphics g (image);
+                g.drawImageTransformed (source, juce::AffineTransform::scale ((float) width / (float) stripWidth,
+                                                                              (float) height / (float) frameHeight));
+            }
+        }
+
+        return image;
+    }
 }
 
-/** Decodes the background while the message thread builds the editor, renders its first
-    frames and has JUCE scan the installed fonts for its first text (that scan must stay on
-    the message thread: JUCE's font list is not safe to build from two threads). */
-class Artwork::Preparer : public juce::Thread
+/** Work for an editor's first paint done on threads of their own while the message thread
+    builds the editor and has JUCE scan the installed fonts for its first text (that scan
+    stays on the message thread: JUCE's font list is not safe to build from two threads):
+    one decodes the background, one renders the frames the elements will show first. */
+class Artwork::Preparer
 {
 public:
-    Preparer() : juce::Thread ("Vantorel artwork") {}
+    Preparer (bool decodeBackgroundToo, const std::vector<FrameRequest>& requests)
+    {
+        for (const auto& r : requests)
+            frames.push_back ({ r, {} });
 
-    void run() override { background = decodeBackground(); }
+        if (decodeBackgroundToo)
+            backgroundJob = std::make_unique<Job> ([this] { background = decodeBackground(); });
+
+        if (! frames.empty())
+            framesJob = std::make_unique<Job> ([this]
+            {
+                for (auto& f : frames)
+                    f.image = renderFrame (f.strip, f.numFrames, f.index, f.width, f.height);
+            });
+    }
+
+    /** Waits for both jobs. */
+    void finish()
+    {
+        for (auto* job : { backgroundJob.get(), framesJob.get() })
+            if (job != nullptr)
+                job->waitForThreadToExit (-1);
+    }
+
+    struct Rendered : FrameRequest
+    {
+        juce::Image image;
+    };
 
     juce::Image background;
+    std::vector<Rendered> frames;
+
+private:
+    struct Job : juce::Thread
+    {
+        explicit Job (std::function<void()> w) : juce::Thread ("Vantorel artwork"), work (std::move (w)) { startThread(); }
+        ~Job() override { waitForThreadToExit (-1); }
+        void run() override { work(); }
+        std::function<void()> work;
+    };
+
+    std::unique_ptr<Job> backgroundJob, framesJob;
 };
 
 Artwork& Artwork::get()
@@ -68,13 +133,27 @@ juce::Image Artwork::background()
     return backgroundImage;
 }
 
-void Artwork::prepareInBackground()
+void Artwork::prepareInBackground (std::vector<FrameRequest> firstFrames)
 {
-    if (preparer != nullptr || backgroundImage.isValid())
+    if (preparer != nullptr)
         return;
 
-    preparer = std::make_unique<Preparer>();
-    preparer->startThread();
+    // Only what is not at hand already.
+    firstFrames.erase (std::remove_if (firstFrames.begin(), firstFrames.end(), [this] (const FrameRequest& r)
+                       {
+                           return r.width <= 0 || r.height <= 0 || r.numFrames <= 0 || ! r.strip.isValid()
+                                  || std::any_of (rendered.begin(), rendered.end(), [&r] (const Rendered& k)
+                                                  {
+                                                      return k.strip.getPixelData() == r.strip.getPixelData() && k.index == r.index
+                                                             && k.width == r.width && k.height == r.height && k.numFrames == r.numFrames;
+                                                  });
+                       }),
+                       firstFrames.end());
+
+    if (backgroundImage.isValid() && firstFrames.empty())
+        return;
+
+    preparer = std::make_unique<Preparer> (! backgroundImage.isValid(), std::move (firstFrames));
 }
 
 void Artwork::finishPreparing()
@@ -82,15 +161,27 @@ void Artwork::finishPreparing()
     if (preparer == nullptr)
         return;
 
-    preparer->waitForThreadToExit (-1);
-    backgroundImage = preparer->background;
-    preparer.reset();
+    // Taken out first: keepRendered below may lead back here.
+    auto done = std::move (preparer);
+    done->finish();
+
+    if (done->background.isValid())
+        backgroundImage = done->background;
+
+    for (const auto& f : done->frames)
+    {
+        ++renders;
+        keepRendered (f, f.image);
+    }
 }
 
 juce::Image Artwork::frame (const juce::Image& stripImage, int numFrames, int index, int width, int height)
 {
     if (width <= 0 || height <= 0 || numFrames <= 0 || ! stripImage.isValid())
         return {};
+
+    // The frames being rendered ahead join the cache first.
+    finishPreparing();
 
     for (auto& r : rendered)
     {
@@ -102,29 +193,17 @@ juce::Image Artwork::frame (const juce::Image& stripImage, int numFrames, int in
         }
     }
 
-    juce::Image image (juce::Image::ARGB, width, height, true);
-    const auto frameHeight = stripImage.getHeight() / numFrames;
-    const auto stripWidth = stripImage.getWidth();
-    const auto top = (double) index * (double) frameHeight;
-
-    // A frame cut by the strip's edge shows in part, one wholly outside leaves it empty.
-    if (frameHeight > 0 && top > -(double) frameHeight && top < (double) stripImage.getHeight())
-    {
-        const auto source = stripImage.getClippedImage ({ 0, (int) top, stripWidth, frameHeight });
-
-        if (source.isValid())
-        {
-            juce::Graphics g (image);
-            g.drawImageTransformed (source, juce::AffineTransform::scale ((float) width / (float) stripWidth,
-                                                                          (float) height / (float) frameHeight));
-        }
-    }
-
+    const auto image = renderFrame (stripImage, numFrames, index, width, height);
     ++renders;
-    rendered.push_back ({ stripImage, numFrames, index, width, height, image, ++clock });
-    renderedBytes += (size_t) width * (size_t) height * 4;
-    trimRendered();
+    keepRendered ({ stripImage, numFrames, index, width, height }, image);
     return image;
+}
+
+void Artwork::keepRendered (const FrameRequest& r, const juce::Image& image)
+{
+    rendered.push_back ({ r.strip, r.numFrames, r.index, r.width, r.height, image, ++clock });
+    renderedBytes += (size_t) r.width * (size_t) r.height * 4;
+    trimRendered();
 }
 
 void Artwork::setRenderedFrameBudget (size_t bytes)
@@ -165,12 +244,17 @@ void Artwork::timerCallback()
         release();
 }
 
-Artwork::User::User()
+Artwork::User::User (std::vector<FrameRequest> firstFrames)
 {
     auto& artwork = Artwork::get();
     ++artwork.users;
     artwork.stopTimer();
-    artwork.prepareInBackground();
+    artwork.prepareInBackground (std::move (firstFrames));
+
+    // Meanwhile JUCE scans the installed fonts for the editor's first text, once per process
+    // (on this thread: its font list is not safe to build from two).
+    static const bool fontsScanned = [] { juce::Font::findAllTypefaceNames(); return true; }();
+    juce::ignoreUnused (fontsScanned);
 }
 
 Artwork::User::~User()

@@ -21,9 +21,17 @@ public:
     /** The background panel, decoded whole. */
     juce::Image background();
 
-    /** Starts decoding the background on a thread of its own, so that it is ready when the
-        editor's first paint needs it. Called when an editor is built. */
-    void prepareInBackground();
+    /** A frame of a strip at a size in pixels. */
+    struct FrameRequest
+    {
+        juce::Image strip;
+        int numFrames = 0, index = 0, width = 0, height = 0;
+    };
+
+    /** Starts, on threads of their own, decoding the background and rendering the frames
+        an editor will show first, so they are ready when it needs them. Called when an
+        editor is built. */
+    void prepareInBackground (std::vector<FrameRequest> firstFrames = {});
 
     /** Waits for what prepareInBackground started, and takes the result. */
     void finishPreparing();
@@ -43,11 +51,12 @@ public:
     /** How long the pictures stay after the last editor closed. */
     static constexpr int keepAfterLastEditorMs = 90 * 1000;
 
-    /** Held by each open editor. */
+    /** Held by each open editor; it starts the work for the first paint (see
+        prepareInBackground) with the frames the editor will show first. */
     class User
     {
     public:
-        User();
+        explicit User (std::vector<FrameRequest> firstFrames = {});
         ~User();
 
     private:
@@ -69,6 +78,7 @@ private:
     };
 
     void trimRendered();
+    void keepRendered (const FrameRequest&, const juce::Image&);
 
     class Preparer;
     std::unique_ptr<Preparer> preparer;

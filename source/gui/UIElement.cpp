@@ -45,7 +45,10 @@ void UIElement::setValue (float v)
     if (painting)
         return;
 
-    if (render (v, (float) juce::Component::getApproximateScaleFactorForComponent (this)))
+    // The scale its last paint had (exact), or the best guess before it was ever painted.
+    const auto scale = paintScale > 0.0f ? paintScale : (float) juce::Component::getApproximateScaleFactorForComponent (this);
+
+    if (render (v, scale))
         repaint();
 }
 
@@ -53,8 +56,7 @@ bool UIElement::render (float v, float scale)
 {
     const bool drawable = numFrames > 0 && strip.isValid() && width > 0 && height > 0;
 
-    // ceil, so that the smallest value above 0 already leaves frame 0.
-    const auto index = std::ceil ((float) (numFrames - 1) * v);
+    const auto index = frameIndexFor (numFrames, v);
     const int frame = drawable && std::isfinite (index) ? (int) index : -1;
 
     // The same frame at the same size and scale is already shown: nothing to do.
@@ -98,6 +100,8 @@ void UIElement::paint (juce::Graphics& g)
     // Moved to a screen or a host scale other than the one rendered for: render anew at
     // the physical size this paint has.
     const auto scale = g.getInternalContext().getPhysicalPixelScaleFactor();
+    if (scale > 0.0f)
+        paintScale = scale;
     if (rendered && ! sameScale (scale, renderScale) && scale > 0.0f)
         render (shownValue, scale);
 

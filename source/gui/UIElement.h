@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <cmath>
+
 /** Describes one filmstrip element: the strip, how many frames it holds, the box the
     owner places the element in, and the value to show first. */
 struct UIElementSpec
@@ -44,6 +46,10 @@ public:
 
     void paint (juce::Graphics& g) override;
 
+    /** The frame a value shows: ceil ((numFrames - 1) * min (v, 1)), so the smallest value
+        above 0 already leaves frame 0. */
+    static float frameIndexFor (int numFrames, float v) noexcept { return std::ceil ((float) (numFrames - 1) * juce::jmin (v, 1.0f)); }
+
     /** The frame the last rendering showed; -1 when it showed nothing. */
     int getFrameIndex() const noexcept { return shownFrame; }
 
@@ -75,6 +81,9 @@ private:
     int renderedWidth = 0, renderedHeight = 0;
     float renderScale = 1.0f;
     bool rendered = false;
+
+    /** Physical pixels per logical one at the last paint; 0 before the first. */
+    float paintScale = 0.0f;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (UIElement)
 };

@@ -36,6 +36,7 @@ const std::array<UIView::ElementDescription, 10> UIView::elements { {
 //==============================================================================
 UIView::UIView (TemplateAudioProcessor& owner)
     : processor (owner)
+    , artworkUser (firstFrames())
     , levelMeter (makeSpec (elements[0], 1.0, initialMeterValue))
     , clipLed (makeSpec (elements[1], 1.0, darkLedValue))
     , delayKnob (makeSpec (elements[2], 1.0, currentValue (elements[2])))
@@ -66,6 +67,22 @@ UIView::~UIView()
             processor.apvts.removeParameterListener (e.parameterID, this);
 
     stopTimer();
+}
+
+std::vector<Artwork::FrameRequest> UIView::firstFrames() const
+{
+    std::vector<Artwork::FrameRequest> frames;
+
+    for (const auto& e : elements)
+    {
+        const auto value = e.parameterID == nullptr ? (e.member == &UIView::levelMeter ? initialMeterValue : darkLedValue)
+                                                    : currentValue (e);
+        const auto strip = Artwork::get().strip (e.png, (size_t) e.pngSize, e.numFrames);
+        frames.push_back ({ strip, e.numFrames, (int) UIElement::frameIndexFor (e.numFrames, value),
+                            e.designBox.getWidth(), e.designBox.getHeight() });
+    }
+
+    return frames;
 }
 
 UIElementSpec UIView::makeSpec (const ElementDescription& e, double scale, float value) const

@@ -70,6 +70,10 @@ public:
     static const std::array<ElementDescription, 10> elements;
 
 private:
+    /** The frames the elements will show first, at the design size, for Artwork to render
+        while the editor is built. */
+    std::vector<Artwork::FrameRequest> firstFrames() const;
+
     float displayValue (const ElementDescription& e, float plainValue) const;
     float currentValue (const ElementDescription& e) const;
     UIElementSpec makeSpec (const ElementDescription& e, double scale, float value) const;
