@@ -21,7 +21,7 @@ struct RenderOptions
     // Screenshot mode: the editor in a real window instead of a render.
     juce::File screenshot;
     int width = 0, height = 0; // 0: the editor's own size
-    bool loud = false, menu = false;
+    bool loud = false, menu = false, sweep = false;
     juce::File readyFile;             // written once the window is up, for programs that act on it
     bool withPopups = false;          // the grab takes in the open menus
     double scale = 1.0;               // the host's content scale for the editor
@@ -63,7 +63,7 @@ inline juce::String renderUsage()
     return "usage: vantorel-render [--plugin BUNDLE] [--in INPUT.wav] --out OUTPUT.wav\n"
            "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
            "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
-           "       vantorel-render --screenshot FILE.png [--size WxH] [--loud] [--menu] [--wait SECONDS]\n"
+           "       vantorel-render --screenshot FILE.png [--size WxH] [--loud|--sweep] [--menu] [--wait SECONDS]\n"
            "                       [--ready-file FILE] [--with-popups] [--scale S] [--reopen SECONDS]\n"
            "                       [--plugin BUNDLE] [--set id=value ...] [--state FILE] [--quiet]\n"
            "\n"
@@ -76,7 +76,8 @@ inline juce::String renderUsage()
            "--screenshot opens the module's editor in a window on the X display ($DISPLAY, e.g. Xvfb)\n"
            "and saves the window's pixels as a PNG. --size resizes the editor (it keeps its proportion\n"
            "between 706x242 and 1590x546); --loud plays a loud sine through it meanwhile, so the meter\n"
-           "rises and the clip LED lights; --menu clicks the preset name and saves the bottom strip\n"
+           "rises and the clip LED lights (--sweep: its level climbs from -100 dB to 0 dB and back every\n"
+           "8 s, so the needle passes every frame); --menu clicks the preset name and saves the bottom strip\n"
            "with the preset menu; --ready-file is written with the window's place and size once it is up,\n"
            "so another program (xdotool) can act on it during the wait; --with-popups grabs the open\n"
            "menus too; --wait is the time to let it paint after its first frame (default 5,\n"
@@ -104,6 +105,7 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
                          : arg == "--loud"          ? &options.loud
                          : arg == "--menu"          ? &options.menu
                          : arg == "--with-popups"   ? &options.withPopups
+                         : arg == "--sweep"         ? &options.sweep
                                                     : nullptr;
         if (flag != nullptr)
         {
@@ -238,10 +240,10 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         return true;
     }
 
-    if (options.loud || options.menu || options.width > 0 || options.withPopups || options.readyFile != juce::File()
+    if (options.loud || options.sweep || options.menu || options.width > 0 || options.withPopups || options.readyFile != juce::File()
         || options.scale != 1.0 || options.reopenAfterSeconds >= 0.0)
     {
-        error = "--size, --scale, --loud, --menu, --with-popups, --ready-file and --reopen need --screenshot";
+        error = "--size, --scale, --loud, --sweep, --menu, --with-popups, --ready-file and --reopen need --screenshot";
         return false;
     }
 

@@ -82,7 +82,10 @@ namespace
     class LoudPlayer : public juce::Thread
     {
     public:
-        explicit LoudPlayer (juce::AudioPluginInstance& p) : juce::Thread ("loud player"), instance (p) {}
+        /** A 0.99 sine, or with `sweeping` one whose level climbs from -100 dB to full scale
+            and back every 8 s, so the meter's needle passes every frame. */
+        LoudPlayer (juce::AudioPluginInstance& p, bool sweeping)
+            : juce::Thread ("loud player"), instance (p), sweep (sweeping) {}
         ~LoudPlayer() override { stopThread (2000); }
 
         void run() override
@@ -94,11 +97,19 @@ namespace
             const double step = juce::MathConstants<double>::twoPi * 1000.0 / sampleRate;
             auto due = juce::Time::getMillisecondCounterHiRes();
 
+            double seconds = 0.0;
+
             while (! threadShouldExit())
             {
+                // -100 dB to 0 dB and back, in 4 s each way.
+                const auto position = std::fmod (seconds, 8.0);
+                const auto decibels = sweep ? -100.0 + 25.0 * (position < 4.0 ? position : 8.0 - position) : 0.0;
+                const auto amplitude = 0.99f * (float) std::pow (10.0, decibels / 20.0);
+                seconds += blockSize / sampleRate;
+
                 for (int i = 0; i < blockSize; ++i, phase += step)
                     for (int c = 0; c < buffer.getNumChannels(); ++c)
-                        buffer.setSample (c, i, 0.99f * (float) std::sin (phase));
+                        buffer.setSample (c, i, amplitude * (float) std::sin (phase));
 
                 phase = std::fmod (phase, juce::MathConstants<double>::twoPi);
                 instance.processBlock (buffer, midi);
@@ -113,6 +124,7 @@ namespace
 
     private:
         juce::AudioPluginInstance& instance;
+        const bool sweep;
     };
 
     bool writePng (const juce::File& file, const std::vector<std::uint32_t>& pixels, const XArea& area)
@@ -254,9 +266,9 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
     instance.prepareToPlay (sampleRate, blockSize);
 
     std::unique_ptr<LoudPlayer> player;
-    if (options.loud)
+    if (options.loud || options.sweep)
     {
-        player = std::make_unique<LoudPlayer> (instance);
+        player = std::make_unique<LoudPlayer> (instance, options.sweep);
         player->startThread();
     }
 
@@ -370,7 +382,7 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
                   << " at first paint, " << megabytes (memoryAfterWait - memoryBefore) << " after "
                   << options.waitSeconds << " s\n"
                   << "CPU of the process: " << juce::String (cpuIdle, 1) << " % of a core with the editor open"
-                  << (options.loud ? " and the signal playing" : ", idle") << ", " << juce::String (cpuWithoutEditor, 1)
+                  << (options.sweep ? " and the level sweeping" : options.loud ? " and the signal playing" : ", idle") << ", " << juce::String (cpuWithoutEditor, 1)
                   << " % before it opened" << std::endl;
         std::cout << options.screenshot.getFullPathName() << " (" << grabbed.width << "x" << grabbed.height << ")"
                   << std::endl;
