@@ -23,6 +23,7 @@ struct RenderOptions
     int width = 0, height = 0; // 0: the editor's own size
     bool loud = false, menu = false;
     juce::File readyFile;           // written once the window is up, for programs that act on it
+    juce::File doneFile;            // the wait ends early once this exists: that program is done
     bool withPopups = false;        // the grab takes in the open menus
     double waitSeconds = 5.0; // from the first painted frame; JUCE's splash shows 2 s, then fades for 2 s
 
@@ -62,7 +63,7 @@ inline juce::String renderUsage()
            "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
            "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
            "       vantorel-render --screenshot FILE.png [--size WxH] [--loud] [--menu] [--wait SECONDS]\n"
-           "                       [--ready-file FILE] [--with-popups]\n"
+           "                       [--ready-file FILE] [--done-file FILE] [--with-popups]\n"
            "                       [--plugin BUNDLE] [--set id=value ...] [--state FILE] [--quiet]\n"
            "\n"
            "Runs audio through the Vantorel VST3 module as a host does and writes a 32-bit float WAV.\n"
@@ -76,7 +77,8 @@ inline juce::String renderUsage()
            "between 706x242 and 1590x546); --loud plays a loud sine through it meanwhile, so the meter\n"
            "rises and the clip LED lights; --menu clicks the preset name and saves the bottom strip\n"
            "with the preset menu; --ready-file is written with the window's place and size once it is up,\n"
-           "so another program (xdotool) can act on it during the wait; --with-popups grabs the open\n"
+           "so another program (xdotool) can act on it during the wait, and ends the wait early by creating\n"
+           "the --done-file; --with-popups grabs the open\n"
            "menus too; --wait is the time to let it paint after its first frame (default 5,\n"
            "long enough for JUCE's splash to fade). It reports on stderr the time from creating the\n"
            "editor to its first painted frame and the memory the editor took.";
@@ -143,6 +145,8 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         }
         else if (arg == "--ready-file")
             options.readyFile = cwd.getChildFile (value);
+        else if (arg == "--done-file")
+            options.doneFile = cwd.getChildFile (value);
         else if (arg == "--in")
             options.input = cwd.getChildFile (value);
         else if (arg == "--out")
@@ -214,9 +218,10 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         return true;
     }
 
-    if (options.loud || options.menu || options.width > 0 || options.withPopups || options.readyFile != juce::File())
+    if (options.loud || options.menu || options.width > 0 || options.withPopups || options.readyFile != juce::File()
+        || options.doneFile != juce::File())
     {
-        error = "--size, --loud, --menu, --with-popups and --ready-file need --screenshot";
+        error = "--size, --loud, --menu, --with-popups, --ready-file and --done-file need --screenshot";
         return false;
     }
 

@@ -28,13 +28,24 @@ namespace
 
     /** Runs the message loop, which also carries the module's X events and timers: a VST3
         module on Linux runs on its host's loop. */
-    void pump (double milliseconds)
+    void pump (double milliseconds, const juce::File& doneFile = {})
     {
         const auto end = juce::Time::getMillisecondCounterHiRes() + milliseconds;
+        auto nextLook = 0.0;
 
         while (juce::Time::getMillisecondCounterHiRes() < end)
+        {
             if (! juce::dispatchNextMessageOnSystemQueue (true))
                 juce::Thread::sleep (1);
+
+            // Another program acting on the window may say it is done before the wait is up.
+            if (doneFile != juce::File() && juce::Time::getMillisecondCounterHiRes() >= nextLook)
+            {
+                if (doneFile.exists())
+                    return;
+                nextLook = juce::Time::getMillisecondCounterHiRes() + 50.0;
+            }
+        }
     }
 
     juce::int64 residentBytes()
@@ -214,7 +225,7 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
                                            + juce::String (area.width) + " " + juce::String (area.height) + "\n",
                                            false, false, "\n");
 
-    pump (options.waitSeconds * 1000.0);
+    pump (options.waitSeconds * 1000.0, options.doneFile);
     const auto memoryAfterWait = residentBytes();
 
     area = screen.windowArea (window);
