@@ -33,7 +33,8 @@ cat > "$work/session.sh" << 'SESSION'
 #!/usr/bin/env bash
 set -euo pipefail
 render=$1 work=$2
-"$render" --quiet --screenshot "$work/named.png" --with-popups --ready-file "$work/ready" --wait 9 &
+"$render" --quiet --screenshot "$work/named.png" --with-popups --ready-file "$work/ready" \
+    --done-file "$work/done" --wait 60 &
 for i in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
 [ -s "$work/ready" ] || { echo "the editor never came up" >&2; exit 1; }
 read -r x y w h < "$work/ready"
@@ -45,11 +46,14 @@ name_preset() {
     sleep 0.6
     xdotool type --delay 40 "$1"
     xdotool key Return
-    sleep 1
+    # A slow build (sanitizers) may take a while to write it; the next gesture waits for it.
+    for i in $(seq 100); do [ -f "$work/home/Documents/Vantorel_Presets/$1.vtrpreset" ] && break; sleep 0.1; done
+    sleep 0.5
 }
 sleep 0.5
 name_preset "Warm Echo"
 name_preset "Dark Echo"
+touch "$work/done"
 wait
 SESSION
 chmod +x "$work/session.sh"

@@ -23,6 +23,7 @@ struct RenderOptions
     int width = 0, height = 0; // 0: the editor's own size
     bool loud = false, menu = false, sweep = false;
     juce::File readyFile;             // written once the window is up, for programs that act on it
+    juce::File doneFile;              // the wait ends early once this exists: that program is done
     bool withPopups = false;          // the grab takes in the open menus
     double scale = 1.0;               // the host's content scale for the editor
     double reopenAfterSeconds = -1.0; // close the editor, wait, open it again and time it
@@ -64,7 +65,7 @@ inline juce::String renderUsage()
            "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
            "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
            "       vantorel-render --screenshot FILE.png [--size WxH] [--loud|--sweep] [--menu] [--wait SECONDS]\n"
-           "                       [--ready-file FILE] [--with-popups] [--scale S] [--reopen SECONDS]\n"
+           "                       [--ready-file FILE] [--done-file FILE] [--with-popups] [--scale S] [--reopen SECONDS]\n"
            "                       [--plugin BUNDLE] [--set id=value ...] [--state FILE] [--quiet]\n"
            "\n"
            "Runs audio through the Vantorel VST3 module as a host does and writes a 32-bit float WAV.\n"
@@ -79,7 +80,8 @@ inline juce::String renderUsage()
            "rises and the clip LED lights (--sweep: its level climbs from -100 dB to 0 dB and back every\n"
            "8 s, so the needle passes every frame); --menu clicks the preset name and saves the bottom strip\n"
            "with the preset menu; --ready-file is written with the window's place and size once it is up,\n"
-           "so another program (xdotool) can act on it during the wait; --with-popups grabs the open\n"
+           "so another program (xdotool) can act on it during the wait, and ends the wait early by creating\n"
+           "the --done-file; --with-popups grabs the open\n"
            "menus too; --wait is the time to let it paint after its first frame (default 5,\n"
            "long enough for JUCE's splash to fade). --scale gives the editor the host's content scale\n"
            "(as a Windows host does at 150 % or 200 %): the window has that many pixels per editor\n"
@@ -169,6 +171,8 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         }
         else if (arg == "--ready-file")
             options.readyFile = cwd.getChildFile (value);
+        else if (arg == "--done-file")
+            options.doneFile = cwd.getChildFile (value);
         else if (arg == "--in")
             options.input = cwd.getChildFile (value);
         else if (arg == "--out")
@@ -241,9 +245,9 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
     }
 
     if (options.loud || options.sweep || options.menu || options.width > 0 || options.withPopups || options.readyFile != juce::File()
-        || options.scale != 1.0 || options.reopenAfterSeconds >= 0.0)
+        || options.doneFile != juce::File() || options.scale != 1.0 || options.reopenAfterSeconds >= 0.0)
     {
-        error = "--size, --scale, --loud, --sweep, --menu, --with-popups, --ready-file and --reopen need --screenshot";
+        error = "--size, --scale, --loud, --sweep, --menu, --with-popups, --ready-file, --done-file and --reopen need --screenshot";
         return false;
     }
 

@@ -2,6 +2,7 @@
 
 #include "CustomLAF.h"
 #include "KnobValuesLabel.h"
+#include "QueuedWindowEvents.h"
 #include "RepaintFallback.h"
 #include "UIView.h"
 #include "bottombar/TopBar.h"
@@ -46,6 +47,8 @@ private:
    #if JUCE_WINDOWS
    #if JUCE_WINDOWS
     RepaintFallback repaintFallback { *this };
+   #else
+    QueuedWindowEvents queuedWindowEvents;
    #endif
    #endif
 
