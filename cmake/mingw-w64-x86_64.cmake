@@ -29,7 +29,9 @@ set (CMAKE_MODULE_LINKER_FLAGS_INIT -static)
 # Windows programs built here (tests, renderer) run under Wine, in a Wine prefix of the build
 # folder so no user's ~/.wine is touched. HOME points at a folder that is never created: Wine
 # then gives the Wine user real Documents (and other) folders inside the prefix instead of
-# links to the user's home. The mono/gecko installers are never wanted.
+# links to the user's home. Wine's Recycle Bin is the freedesktop.org trash of XDG_DATA_HOME:
+# a folder of the build too. The mono/gecko installers are never wanted.
 set (CMAKE_CROSSCOMPILING_EMULATOR
     env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix HOME=${CMAKE_BINARY_DIR}/wine-no-home
+        XDG_DATA_HOME=${CMAKE_BINARY_DIR}/wine-data
         WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= wine)

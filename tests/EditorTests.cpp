@@ -150,7 +150,8 @@ TEST_F (EditorFixture, ChangesFromAnotherThreadReachThePicturesOnTheMessageThrea
     });
     automation.join();
 
-    pumpMessages (60);
+    // The readout looks for changes from other threads every 50 ms, the surface every 16.
+    pumpMessages (200);
 
     EXPECT_EQ (editor->view.delayKnob.getFrameIndex(), 49);
     EXPECT_EQ (editor->view.feedbackKnob.getFrameIndex(), 0);

@@ -535,7 +535,16 @@ TEST_F (PresetFixture, DeleteMovesThePresetToTheTrash)
     EXPECT_FALSE (folder().getChildFile ("drop.vtrpreset").exists());
     EXPECT_EQ (label.getText(), "No preset selected");
 
-#if ! JUCE_WINDOWS
+#if JUCE_WINDOWS
+    // Under Wine the Recycle Bin is the freedesktop.org trash of XDG_DATA_HOME (a folder of
+    // the build, see cmake/mingw-w64-x86_64.cmake), seen through Wine's drive for the Unix root.
+    const auto unixDataHome = juce::SystemStats::getEnvironmentVariable ("XDG_DATA_HOME", {});
+    if (unixDataHome.startsWithChar ('/'))
+    {
+        const juce::File bin ("Z:" + unixDataHome.replaceCharacter ('/', '\\') + "\\Trash\\files");
+        EXPECT_TRUE (bin.getChildFile ("drop.vtrpreset").existsAsFile()) << "not in " << bin.getFullPathName();
+    }
+#else
     // The user's freedesktop.org trash: the file itself, and where it came from, so the
     // file manager can put it back.
     const auto trash = home.root().getChildFile (".local/share/Trash");

@@ -21,8 +21,12 @@ struct RenderOptions
     // Screenshot mode: the editor in a real window instead of a render.
     juce::File screenshot;
     int width = 0, height = 0; // 0: the editor's own size
-    bool loud = false, menu = false;
-    juce::StringArray presetNames; // typed into the preset name, one after another, as a user does
+    bool loud = false, menu = false, sweep = false;
+    juce::File readyFile;             // written once the window is up, for programs that act on it
+    juce::File doneFile;              // the wait ends early once this exists: that program is done
+    bool withPopups = false;          // the grab takes in the open menus
+    double scale = 1.0;               // the host's content scale for the editor
+    double reopenAfterSeconds = -1.0; // close the editor, wait, open it again and time it
     double waitSeconds = 5.0; // from the first painted frame; JUCE's splash shows 2 s, then fades for 2 s
 
     bool isScreenshot() const { return screenshot != juce::File(); }
@@ -60,8 +64,8 @@ inline juce::String renderUsage()
     return "usage: vantorel-render [--plugin BUNDLE] [--in INPUT.wav] --out OUTPUT.wav\n"
            "                       [--set id=value ...] [--block N] [--tail SECONDS]\n"
            "                       [--state FILE] [--save-state FILE] [--rate HZ] [--channels 1|2] [--quiet]\n"
-           "       vantorel-render --screenshot FILE.png [--size WxH] [--loud] [--menu] [--wait SECONDS]\n"
-           "                       [--name-preset NAME ...]\n"
+           "       vantorel-render --screenshot FILE.png [--size WxH] [--loud|--sweep] [--menu] [--wait SECONDS]\n"
+           "                       [--ready-file FILE] [--done-file FILE] [--with-popups] [--scale S] [--reopen SECONDS]\n"
            "                       [--plugin BUNDLE] [--set id=value ...] [--state FILE] [--quiet]\n"
            "\n"
            "Runs audio through the Vantorel VST3 module as a host does and writes a 32-bit float WAV.\n"
@@ -73,12 +77,18 @@ inline juce::String renderUsage()
            "--screenshot opens the module's editor in a window on the X display ($DISPLAY, e.g. Xvfb)\n"
            "and saves the window's pixels as a PNG. --size resizes the editor (it keeps its proportion\n"
            "between 706x242 and 1590x546); --loud plays a loud sine through it meanwhile, so the meter\n"
-           "rises and the clip LED lights; --menu clicks the preset name and saves the bottom strip\n"
-           "with the preset menu; --name-preset double-clicks the preset name, types NAME and presses\n"
-           "Return, as a user names a new preset (again for each one given), and saves the whole window\n"
-           "with whatever menu is open; --wait is the time to let it paint after its first frame (default 5,\n"
-           "long enough for JUCE's splash to fade). It reports on stderr the time from creating the\n"
-           "editor to its first painted frame and the memory the editor took.";
+           "rises and the clip LED lights (--sweep: its level climbs from -100 dB to 0 dB and back every\n"
+           "8 s, so the needle passes every frame); --menu clicks the preset name and saves the bottom strip\n"
+           "with the preset menu; --ready-file is written with the window's place and size once it is up,\n"
+           "so another program (xdotool) can act on it during the wait, and ends the wait early by creating\n"
+           "the --done-file; --with-popups grabs the open\n"
+           "menus too; --wait is the time to let it paint after its first frame (default 5,\n"
+           "long enough for JUCE's splash to fade). --scale gives the editor the host's content scale\n"
+           "(as a Windows host does at 150 % or 200 %): the window has that many pixels per editor\n"
+           "pixel, and --size stays in the editor's own. --reopen closes the editor after the grab,\n"
+           "waits that long and opens it again. It reports on stderr the time from creating the\n"
+           "editor to its first painted frame (and again when reopened), the memory the editor took,\n"
+           "and the process's CPU use with the editor open, idle (or playing with --loud).";
 }
 
 /** Returns false with an empty error for --help, false with a message for bad arguments. */
@@ -93,10 +103,12 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         if (arg == "--help" || arg == "-h")
             return false;
 
-        bool* const flag = arg == "--quiet"    ? &options.quiet
-                         : arg == "--loud"   ? &options.loud
-                         : arg == "--menu"   ? &options.menu
-                                             : nullptr;
+        bool* const flag = arg == "--quiet"         ? &options.quiet
+                         : arg == "--loud"          ? &options.loud
+                         : arg == "--menu"          ? &options.menu
+                         : arg == "--with-popups"   ? &options.withPopups
+                         : arg == "--sweep"         ? &options.sweep
+                                                    : nullptr;
         if (flag != nullptr)
         {
             *flag = true;
@@ -130,6 +142,24 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
             options.width = (int) w;
             options.height = (int) h;
         }
+        else if (arg == "--scale")
+        {
+            if (! parseNumber (value, number) || number < 0.5 || number > 4)
+            {
+                error = "bad scale '" + value + "' (0.5..4)";
+                return false;
+            }
+            options.scale = number;
+        }
+        else if (arg == "--reopen")
+        {
+            if (! parseNumber (value, number) || number < 0 || number > 600)
+            {
+                error = "bad reopen delay '" + value + "' (0..600 seconds)";
+                return false;
+            }
+            options.reopenAfterSeconds = number;
+        }
         else if (arg == "--wait")
         {
             if (! parseNumber (value, number) || number < 0 || number > 600)
@@ -139,16 +169,10 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
             }
             options.waitSeconds = number;
         }
-        else if (arg == "--name-preset")
-        {
-            // Typed key by key on a US layout: printable ASCII only.
-            if (value.isEmpty() || ! value.containsOnly (" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"))
-            {
-                error = "bad preset name '" + value + "' (printable ASCII characters)";
-                return false;
-            }
-            options.presetNames.add (value);
-        }
+        else if (arg == "--ready-file")
+            options.readyFile = cwd.getChildFile (value);
+        else if (arg == "--done-file")
+            options.doneFile = cwd.getChildFile (value);
         else if (arg == "--in")
             options.input = cwd.getChildFile (value);
         else if (arg == "--out")
@@ -220,9 +244,10 @@ inline bool parseRenderOptions (const juce::StringArray& args, RenderOptions& op
         return true;
     }
 
-    if (options.loud || options.menu || options.width > 0 || ! options.presetNames.isEmpty())
+    if (options.loud || options.sweep || options.menu || options.width > 0 || options.withPopups || options.readyFile != juce::File()
+        || options.doneFile != juce::File() || options.scale != 1.0 || options.reopenAfterSeconds >= 0.0)
     {
-        error = "--size, --loud, --menu and --name-preset need --screenshot";
+        error = "--size, --scale, --loud, --sweep, --menu, --with-popups, --ready-file, --done-file and --reopen need --screenshot";
         return false;
     }
 

@@ -2,6 +2,10 @@
 
 #include <iostream>
 
+#include <juce_events/native/juce_linux_EventLoopInternal.h>
+
+#include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace juce
@@ -27,14 +31,36 @@ namespace
     }
 
     /** Runs the message loop, which also carries the module's X events and timers: a VST3
-        module on Linux runs on its host's loop. */
-    void pump (double milliseconds)
+        module on Linux runs on its host's loop. With nothing to do it waits on the loop's file
+        descriptors (its message queue, the X connection, those the module registered), as a
+        host's loop does, so that what the editor itself costs is what shows. */
+    void pump (double milliseconds, const juce::File& doneFile = {})
     {
         const auto end = juce::Time::getMillisecondCounterHiRes() + milliseconds;
+        auto nextLook = 0.0;
 
-        while (juce::Time::getMillisecondCounterHiRes() < end)
-            if (! juce::dispatchNextMessageOnSystemQueue (true))
-                juce::Thread::sleep (1);
+        for (;;)
+        {
+            if (juce::dispatchNextMessageOnSystemQueue (true))
+                continue;
+
+            const auto remaining = end - juce::Time::getMillisecondCounterHiRes();
+            if (remaining <= 0.0)
+                break;
+
+            // Another program acting on the window may say it is done before the wait is up.
+            if (doneFile != juce::File() && juce::Time::getMillisecondCounterHiRes() >= nextLook)
+            {
+                if (doneFile.exists())
+                    return;
+                nextLook = juce::Time::getMillisecondCounterHiRes() + 50.0;
+            }
+
+            std::vector<pollfd> fds;
+            for (const int fd : juce::LinuxEventLoopInternal::getRegisteredFds())
+                fds.push_back ({ fd, POLLIN, 0 });
+            ::poll (fds.data(), (nfds_t) fds.size(), juce::jlimit (1, doneFile != juce::File() ? 50 : 100, (int) std::ceil (remaining)));
+        }
     }
 
     juce::int64 residentBytes()
@@ -65,7 +91,10 @@ namespace
     class LoudPlayer : public juce::Thread
     {
     public:
-        explicit LoudPlayer (juce::AudioPluginInstance& p) : juce::Thread ("loud player"), instance (p) {}
+        /** A 0.99 sine, or with `sweeping` one whose level climbs from -100 dB to full scale
+            and back every 8 s, so the meter's needle passes every frame. */
+        LoudPlayer (juce::AudioPluginInstance& p, bool sweeping)
+            : juce::Thread ("loud player"), instance (p), sweep (sweeping) {}
         ~LoudPlayer() override { stopThread (2000); }
 
         void run() override
@@ -77,11 +106,19 @@ namespace
             const double step = juce::MathConstants<double>::twoPi * 1000.0 / sampleRate;
             auto due = juce::Time::getMillisecondCounterHiRes();
 
+            double seconds = 0.0;
+
             while (! threadShouldExit())
             {
+                // -100 dB to 0 dB and back, in 4 s each way.
+                const auto position = std::fmod (seconds, 8.0);
+                const auto decibels = sweep ? -100.0 + 25.0 * (position < 4.0 ? position : 8.0 - position) : 0.0;
+                const auto amplitude = 0.99f * (float) std::pow (10.0, decibels / 20.0);
+                seconds += blockSize / sampleRate;
+
                 for (int i = 0; i < blockSize; ++i, phase += step)
                     for (int c = 0; c < buffer.getNumChannels(); ++c)
-                        buffer.setSample (c, i, 0.99f * (float) std::sin (phase));
+                        buffer.setSample (c, i, amplitude * (float) std::sin (phase));
 
                 phase = std::fmod (phase, juce::MathConstants<double>::twoPi);
                 instance.processBlock (buffer, midi);
@@ -96,6 +133,7 @@ namespace
 
     private:
         juce::AudioPluginInstance& instance;
+        const bool sweep;
     };
 
     bool writePng (const juce::File& file, const std::vector<std::uint32_t>& pixels, const XArea& area)
@@ -124,36 +162,6 @@ namespace
         screen.pressButton (false);
     }
 
-    /** Two clicks well within the double-click interval, as a quick hand makes them. */
-    void doubleClick (const XScreen& screen, int x, int y)
-    {
-        click (screen, x, y);
-        pump (60.0);
-        screen.pressButton (true);
-        pump (30.0);
-        screen.pressButton (false);
-    }
-
-    /** Double-clicks the preset name, types the name and presses Return. */
-    bool namePreset (const XScreen& screen, int x, int y, const juce::String& name)
-    {
-        doubleClick (screen, x, y);
-        pump (500.0);
-
-        for (auto c : name.toStdString())
-        {
-            if (! screen.typeCharacter (c))
-                return false;
-            pump (20.0);
-        }
-
-        if (! screen.pressKey ("Return"))
-            return false;
-
-        pump (800.0);
-        return true;
-    }
-
     /** Drags the pointer in small steps, giving the window time to follow each one. */
     void drag (const XScreen& screen, int fromX, int fromY, int toX, int toY)
     {
@@ -179,89 +187,161 @@ namespace
     }
 } // namespace
 
+namespace
+{
+    /** CPU time of the whole process (every thread), in seconds. */
+    double processCpuSeconds()
+    {
+        rusage usage {};
+        getrusage (RUSAGE_SELF, &usage);
+        return (double) usage.ru_utime.tv_sec + (double) usage.ru_stime.tv_sec
+               + 1.0e-6 * ((double) usage.ru_utime.tv_usec + (double) usage.ru_stime.tv_usec);
+    }
+
+    /** Share of one core the process used while the message loop ran for that long. */
+    double cpuPercentWhilePumping (double milliseconds)
+    {
+        const auto cpu = processCpuSeconds();
+        const auto wall = juce::Time::getMillisecondCounterHiRes();
+        pump (milliseconds);
+        return 100.0 * (processCpuSeconds() - cpu) / ((juce::Time::getMillisecondCounterHiRes() - wall) / 1000.0);
+    }
+
+    /** An editor put on screen as a host does, and when it first showed. */
+    struct OpenEditor
+    {
+        std::unique_ptr<juce::AudioProcessorEditor> editor;
+        unsigned long window = 0;
+        double createMs = 0.0, firstPaintMs = -1.0;
+    };
+
+    OpenEditor openEditor (juce::AudioPluginInstance& instance, const RenderOptions& options, XScreen& screen)
+    {
+        OpenEditor open;
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        open.editor.reset (instance.createEditorIfNeeded());
+        open.createMs = juce::Time::getMillisecondCounterHiRes() - start;
+
+        if (open.editor == nullptr)
+            return open;
+
+        // The host's content scale, as a Windows host sets it for a 150 % or 200 % display:
+        // JUCE's host passes it to the module through VST3's content scale interface.
+        if (options.scale != 1.0)
+            open.editor->setScaleFactor ((float) options.scale);
+
+        // A plain top-level window at the screen's corner: with no window manager nothing
+        // decorates or moves it, and the popup menu has room below it.
+        open.editor->setTopLeftPosition (0, 0);
+        open.editor->addToDesktop (0);
+        open.editor->setVisible (true);
+        open.window = (unsigned long) (juce::pointer_sized_uint) open.editor->getWindowHandle();
+
+        std::vector<std::uint32_t> pixels;
+        XArea area, grabbed;
+
+        // Watched through one row across the middle of the panel, so that looking costs
+        // little next to what it measures; then the whole window is checked once.
+        while (juce::Time::getMillisecondCounterHiRes() - start < 20000.0)
+        {
+            pump (1.0);
+            area = screen.windowArea (open.window);
+            const XArea row { area.x, area.y + area.height / 3, area.width, 1 };
+            if (! area.isEmpty() && screen.grab (row, pixels, grabbed) && paintedFraction (pixels) > 0.5)
+            {
+                open.firstPaintMs = juce::Time::getMillisecondCounterHiRes() - start;
+                if (screen.grab (area, pixels, grabbed) && paintedFraction (pixels) > 0.5)
+                    break;
+                open.firstPaintMs = -1.0;
+            }
+        }
+
+        return open;
+    }
+
+    void closeEditor (juce::AudioPluginInstance& instance, OpenEditor& open)
+    {
+        if (open.editor != nullptr)
+            instance.editorBeingDeleted (open.editor.get());
+        open.editor.reset();
+    }
+} // namespace
+
 int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& options, XScreen& screen)
 {
-    if ((options.menu || options.width > 0 || ! options.presetNames.isEmpty()) && ! screen.hasXTest())
-        return report ("the X server has no XTest extension, needed to resize the editor, open its menu and type");
+    if ((options.menu || options.width > 0) && ! screen.hasXTest())
+        return report ("the X server has no XTest extension, needed to resize the editor and open its menu");
 
     instance.prepareToPlay (sampleRate, blockSize);
 
     std::unique_ptr<LoudPlayer> player;
-    if (options.loud)
+    if (options.loud || options.sweep)
     {
-        player = std::make_unique<LoudPlayer> (instance);
+        player = std::make_unique<LoudPlayer> (instance, options.sweep);
         player->startThread();
     }
 
-    const auto memoryBefore = residentBytes();
-    const auto start = juce::Time::getMillisecondCounterHiRes();
-    std::unique_ptr<juce::AudioProcessorEditor> editor (instance.createEditorIfNeeded());
-    const auto created = juce::Time::getMillisecondCounterHiRes() - start;
+    // What the process costs before there is an editor: the host's loop (and the player).
+    const auto cpuWithoutEditor = options.quiet ? 0.0 : cpuPercentWhilePumping (1000.0);
 
-    if (editor == nullptr)
+    const auto memoryBefore = residentBytes();
+    auto open = openEditor (instance, options, screen);
+
+    if (open.editor == nullptr)
         return report ("the module gave no editor");
 
-    // A plain top-level window at the screen's corner: with no window manager nothing
-    // decorates or moves it, and the popup menu has room below it.
-    editor->setTopLeftPosition (0, 0);
-    editor->addToDesktop (0);
-    editor->setVisible (true);
-
-    const auto window = (unsigned long) (juce::pointer_sized_uint) editor->getWindowHandle();
-    std::vector<std::uint32_t> pixels;
-    XArea area, grabbed;
-    double firstPaint = -1.0;
-
-    while (juce::Time::getMillisecondCounterHiRes() - start < 20000.0)
-    {
-        pump (2.0);
-        area = screen.windowArea (window);
-        if (! area.isEmpty() && screen.grab (area, pixels, grabbed) && paintedFraction (pixels) > 0.5)
-        {
-            firstPaint = juce::Time::getMillisecondCounterHiRes() - start;
-            break;
-        }
-    }
-
-    if (firstPaint < 0.0)
+    if (open.firstPaintMs < 0.0)
         return report ("the editor did not paint within 20 s");
 
     const auto memoryAtPaint = residentBytes();
+    const auto window = open.window;
+    auto area = screen.windowArea (window);
+    std::vector<std::uint32_t> pixels;
+    XArea grabbed;
 
     // The editor lets only its own corner resizer change its size (a host's resize request
     // is turned down), so it is resized the way a user does it: by dragging that corner.
-    if (options.width > 0 && (options.width != area.width || options.height != area.height))
+    // --size is in the editor's own (logical) pixels; the window has the scaled ones.
+    const int wantedWidth = juce::roundToInt (options.width * options.scale);
+    const int wantedHeight = juce::roundToInt (options.height * options.scale);
+    if (options.width > 0 && (wantedWidth != area.width || wantedHeight != area.height))
     {
         constexpr int inset = 4; // inside the resizer, which fills the bottom-right corner
         drag (screen, area.x + area.width - inset, area.y + area.height - inset,
-              area.x + options.width - inset, area.y + options.height - inset);
+              area.x + wantedWidth - inset, area.y + wantedHeight - inset);
     }
 
-    pump (options.waitSeconds * 1000.0);
+    // Another program may now act on the window as a user would (tests drive it with
+    // xdotool): it learns from this file that the window is up and where it is.
+    if (options.readyFile != juce::File())
+    {
+        area = screen.windowArea (window);
+        options.readyFile.replaceWithText (juce::String (area.x) + " " + juce::String (area.y) + " "
+                                           + juce::String (area.width) + " " + juce::String (area.height) + "\n",
+                                           false, false, "\n");
+    }
+
+    pump (options.waitSeconds * 1000.0, options.doneFile);
     const auto memoryAfterWait = residentBytes();
+
+    // The window at rest (the splash long gone): what the process costs now.
+    const auto cpuIdle = options.quiet ? 0.0 : cpuPercentWhilePumping (3000.0);
 
     area = screen.windowArea (window);
 
-    if (options.width > 0 && (area.width != options.width || area.height != options.height))
+    if (options.width > 0 && (area.width != wantedWidth || area.height != wantedHeight))
         std::cerr << "vantorel-render: the editor settled at " << area.width << "x" << area.height << " (asked for "
-                  << options.width << "x" << options.height << ")" << std::endl;
+                  << wantedWidth << "x" << wantedHeight << ")" << std::endl;
 
-    const int labelX = area.x + juce::roundToInt (presetLabelX * area.width / (double) designWidth);
-    const int labelY = area.y + juce::roundToInt (presetLabelY * area.height / (double) designHeight);
-
-    // Each name is typed as a user names a new preset; after each, the menu opens with the
-    // new listing, so every name after the first is typed with a menu open.
-    for (const auto& name : options.presetNames)
-        if (! namePreset (screen, labelX, labelY, name))
-            return report ("no key on this X server's keyboard types '" + name + "'");
-
-    if (! options.presetNames.isEmpty())
+    // Whatever menus are open are part of the picture.
+    if (options.withPopups)
         for (const auto& popup : screen.popupAreas())
             area = area.unitedWith (popup);
 
     if (options.menu)
     {
-        const int x = labelX, y = labelY;
+        const int x = area.x + juce::roundToInt (presetLabelX * area.width / (double) designWidth);
+        const int y = area.y + juce::roundToInt (presetLabelY * area.height / (double) designHeight);
         click (screen, x, y);
         pump (800.0);
 
@@ -278,8 +358,19 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
 
     const bool ok = screen.grab (area, pixels, grabbed);
 
+    // Closed and opened again a little later, as a user does: how soon it shows then.
+    const auto firstOpen = open.firstPaintMs, firstCreate = open.createMs;
+    double reopenMs = -1.0;
+    if (options.reopenAfterSeconds >= 0.0)
+    {
+        closeEditor (instance, open);
+        pump (options.reopenAfterSeconds * 1000.0);
+        open = openEditor (instance, options, screen);
+        reopenMs = open.firstPaintMs;
+    }
+
     player.reset();
-    editor.reset();
+    closeEditor (instance, open);
     pump (50.0);
     instance.releaseResources();
 
@@ -291,11 +382,17 @@ int takeScreenshot (juce::AudioPluginInstance& instance, const RenderOptions& op
 
     if (! options.quiet)
     {
-        std::cerr << "createEditorIfNeeded to first painted frame: " << juce::roundToInt (firstPaint) << " ms (the call itself "
-                  << juce::roundToInt (created) << " ms)\n"
-                  << "resident memory growth from opening the editor: " << megabytes (memoryAtPaint - memoryBefore)
+        std::cerr << "createEditorIfNeeded to first painted frame: " << juce::roundToInt (firstOpen)
+                  << " ms (the call itself " << juce::roundToInt (firstCreate) << " ms)\n";
+        if (reopenMs >= 0.0)
+            std::cerr << "opened again " << options.reopenAfterSeconds << " s after closing: first painted frame in "
+                      << juce::roundToInt (reopenMs) << " ms\n";
+        std::cerr << "resident memory growth from opening the editor: " << megabytes (memoryAtPaint - memoryBefore)
                   << " at first paint, " << megabytes (memoryAfterWait - memoryBefore) << " after "
-                  << options.waitSeconds << " s" << std::endl;
+                  << options.waitSeconds << " s\n"
+                  << "CPU of the process: " << juce::String (cpuIdle, 1) << " % of a core with the editor open"
+                  << (options.sweep ? " and the level sweeping" : options.loud ? " and the signal playing" : ", idle") << ", " << juce::String (cpuWithoutEditor, 1)
+                  << " % before it opened" << std::endl;
         std::cout << options.screenshot.getFullPathName() << " (" << grabbed.width << "x" << grabbed.height << ")"
                   << std::endl;
     }

@@ -2,9 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -297,46 +295,8 @@ void XScreen::movePointer (int x, int y) const
     XSync (dpy (display), False);
 }
 
-void XScreen::pressButton (bool down, int button) const
+void XScreen::pressButton (bool down) const
 {
-    XTestFakeButtonEvent (dpy (display), (unsigned int) button, down ? True : False, CurrentTime);
+    XTestFakeButtonEvent (dpy (display), 1, down ? True : False, CurrentTime);
     XSync (dpy (display), False);
-}
-
-namespace
-{
-    bool tapKey (::Display* d, KeySym symbol)
-    {
-        const KeyCode code = XKeysymToKeycode (d, symbol);
-        if (code == 0)
-            return false;
-
-        // The symbol on the key's second level needs Shift held.
-        const bool shifted = XkbKeycodeToKeysym (d, code, 0, 0) != symbol && XkbKeycodeToKeysym (d, code, 0, 1) == symbol;
-        const KeyCode shift = XKeysymToKeycode (d, XK_Shift_L);
-
-        if (shifted)
-            XTestFakeKeyEvent (d, shift, True, CurrentTime);
-        XTestFakeKeyEvent (d, code, True, CurrentTime);
-        XTestFakeKeyEvent (d, code, False, CurrentTime);
-        if (shifted)
-            XTestFakeKeyEvent (d, shift, False, CurrentTime);
-
-        XSync (d, False);
-        return true;
-    }
-} // namespace
-
-bool XScreen::typeCharacter (char c) const
-{
-    // Printable ASCII characters are their own key symbols.
-    if (c < 0x20 || c > 0x7e)
-        return false;
-    return tapKey (dpy (display), (KeySym) c);
-}
-
-bool XScreen::pressKey (const char* keyName) const
-{
-    const KeySym symbol = XStringToKeysym (keyName);
-    return symbol != NoSymbol && tapKey (dpy (display), symbol);
 }

@@ -55,17 +55,10 @@ public:
 
     bool hasXTest() const;
 
-    /** The pointer and its buttons (1 left, 3 right), moved and pressed through the XTest
-        extension as a user's hand would: the events reach windows as real input. */
+    /** The pointer and its left button, moved and pressed through the XTest extension as
+        a user's hand would: the events reach windows as real input. */
     void movePointer (int x, int y) const;
-    void pressButton (bool down, int button = 1) const;
-
-    /** Presses and releases the key that types a printable ASCII character on the server's
-        keyboard map, with Shift where the character needs it. False if no key types it. */
-    bool typeCharacter (char c) const;
-
-    /** Presses and releases a key by its X name ("Return", "Escape"). */
-    bool pressKey (const char* keyName) const;
+    void pressButton (bool down) const;
 
 private:
     explicit XScreen (void* display);

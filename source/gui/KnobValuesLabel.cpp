@@ -19,7 +19,7 @@ KnobValuesLabel::KnobValuesLabel (TemplateAudioProcessor& owner)
     for (const auto* id : parameterIDs)
         processor.apvts.addParameterListener (id, this);
 
-    startTimer (16);
+    startTimer (50);
 }
 
 KnobValuesLabel::~KnobValuesLabel()

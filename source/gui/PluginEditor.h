@@ -2,6 +2,7 @@
 
 #include "CustomLAF.h"
 #include "KnobValuesLabel.h"
+#include "QueuedWindowEvents.h"
 #include "RepaintFallback.h"
 #include "UIView.h"
 #include "bottombar/TopBar.h"
@@ -44,7 +45,11 @@ public:
 
 private:
    #if JUCE_WINDOWS
+   #if JUCE_WINDOWS
     RepaintFallback repaintFallback { *this };
+   #else
+    QueuedWindowEvents queuedWindowEvents;
+   #endif
    #endif
 
     /** Each invisible control with the element it lies over. */

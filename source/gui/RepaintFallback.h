@@ -6,7 +6,8 @@
     which it learns of through DXGI. Where DXGI knows no display for the window (Wine without
     a graphics driver, some remote sessions) none ever comes, and the window keeps showing its
     first picture. This hands the held repaints on whenever no vertical blank has come for a
-    while; with working vertical blanks it does nothing. */
+    while; with working vertical blanks it does nothing. Only Windows builds have one: on
+    Linux it would only keep a timer and a vertical-blank listener busy. */
 class RepaintFallback : private juce::Timer
 {
 public:

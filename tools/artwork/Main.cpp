@@ -5,6 +5,7 @@
 
 #include "ArtCommon.h"
 #include "Painters.h"
+#include "StripPng.h"
 #include "gui/EmbeddedImages.h"
 #include "gui/UIElement.h"
 
@@ -27,6 +28,7 @@ namespace
         const char* fileName;
         int bitsPerChannel;
         std::function<juce::Image()> paint;
+        int frames = 0; // a filmstrip: written with its frame index
     };
 
     std::vector<Output> allOutputs()
@@ -35,16 +37,16 @@ namespace
 
         return {
             { "background.png", 16, [] { return paintBackground(); } },
-            { "mix_switch.png", 8, [] { return paintSwitchStrip (mixSwitch, LeverThrow::leftRight, LeverStyle::plain); } },
-            { "vu_meter.png", 8, [] { return paintMeterStrip(); } },
-            { "power_switch.png", 8, [] { return paintSwitchStrip (powerSwitch, LeverThrow::leftRight, LeverStyle::plain); } },
-            { "delay_btn.png", 8, [] { return paintKnobStrip (delayKnob); } },
-            { "feedback_btn.png", 8, [] { return paintKnobStrip (feedbackKnob); } },
-            { "cutoff_btn.png", 8, [] { return paintKnobStrip (cutoffKnob); } },
-            { "feedback_switch.png", 8, [] { return paintSwitchStrip (boostSwitch, LeverThrow::leftRight, LeverStyle::plain); } },
-            { "panic_switch.png", 8, [] { return paintSwitchStrip (panicSwitch, LeverThrow::downUp, LeverStyle::guarded); } },
-            { "filter_switch.png", 8, [] { return paintSwitchStrip (filterSwitch, LeverThrow::downUp, LeverStyle::plain); } },
-            { "clipping_leds.png", 8, [] { return paintLedStrip(); } },
+            { "mix_switch.png", 8, [] { return paintSwitchStrip (mixSwitch, LeverThrow::leftRight, LeverStyle::plain); }, 2 },
+            { "vu_meter.png", 8, [] { return paintMeterStrip(); }, 100 },
+            { "power_switch.png", 8, [] { return paintSwitchStrip (powerSwitch, LeverThrow::leftRight, LeverStyle::plain); }, 2 },
+            { "delay_btn.png", 8, [] { return paintKnobStrip (delayKnob); }, 50 },
+            { "feedback_btn.png", 8, [] { return paintKnobStrip (feedbackKnob); }, 50 },
+            { "cutoff_btn.png", 8, [] { return paintKnobStrip (cutoffKnob); }, 50 },
+            { "feedback_switch.png", 8, [] { return paintSwitchStrip (boostSwitch, LeverThrow::leftRight, LeverStyle::plain); }, 2 },
+            { "panic_switch.png", 8, [] { return paintSwitchStrip (panicSwitch, LeverThrow::downUp, LeverStyle::guarded); }, 2 },
+            { "filter_switch.png", 8, [] { return paintSwitchStrip (filterSwitch, LeverThrow::downUp, LeverStyle::plain); }, 2 },
+            { "clipping_leds.png", 8, [] { return paintLedStrip(); }, 3 },
             { "preset_arrow_left.png", 8, [] { return paintPresetArrow (true); } },
             { "preset_arrow_right.png", 8, [] { return paintPresetArrow (false); } },
             { "redo.png", 8, [] { return paintUndoArrow (true); } },
@@ -57,6 +59,26 @@ namespace
             { "icons/vantorel-128.png", 8, [] { return paintAppIcon (128); } },
             { "icons/vantorel-256.png", 8, [] { return paintAppIcon (256); } },
         };
+    }
+
+    /** Straight-alpha RGBA rows, with nothing but zeros where nothing is drawn. */
+    strips::Rgba toRgba (const juce::Image& image)
+    {
+        strips::Rgba out;
+        out.width = image.getWidth();
+        out.height = image.getHeight();
+        out.pixels.reserve ((size_t) out.width * (size_t) out.height * 4);
+
+        const juce::Image::BitmapData data (image, juce::Image::BitmapData::readOnly);
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width; ++x)
+            {
+                const auto c = data.getPixelColour (x, y);
+                const bool empty = c.getAlpha() == 0;
+                for (auto v : { c.getRed(), c.getGreen(), c.getBlue(), c.getAlpha() })
+                    out.pixels.push_back (empty ? 0 : v);
+            }
+        return out;
     }
 
     int render (const juce::File& folder, const juce::StringArray& only)
@@ -77,9 +99,12 @@ namespace
             const auto image = out.paint();
             const auto file = folder.getChildFile (out.fileName);
 
-            if (! writePng (image, file, out.bitsPerChannel))
+            std::string reason;
+            const bool written = out.frames > 0 ? strips::writeStrip (toRgba (image), out.frames, file, reason)
+                                                : writePng (image, file, out.bitsPerChannel);
+            if (! written)
             {
-                std::cerr << "cannot write " << file.getFullPathName() << "\n";
+                std::cerr << "cannot write " << file.getFullPathName() << " " << reason << "\n";
                 return 1;
             }
 

@@ -66,7 +66,31 @@ void PresetLabel::showPresetMenu()
     if (! isShowing())
         return;
 
-    presetMenu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this));
+    clicksBeforeMenu = juce::Desktop::getInstance().getMouseButtonClickCounter();
+    juce::Component::SafePointer<PresetLabel> label (this);
+    presetMenu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this),
+                              [label] (int chosen) { if (label != nullptr) label->menuClosed (chosen); });
+}
+
+void PresetLabel::menuClosed (int chosen)
+{
+    // An open menu takes the clicks on the name: the first click of a double click closes it
+    // (after a name is typed, or when a busy message thread opened the single click's menu
+    // before it read the second click), and the label may never see a double click. The
+    // mouse still counted both clicks on the name: when the menu closes on such a pair, the
+    // user double-clicked the name, so the editor opens.
+    if (chosen != 0)
+        return;
+
+    const auto& mouse = juce::Desktop::getInstance().getMainMouseSource();
+    const bool clickedWhileOpen = juce::Desktop::getInstance().getMouseButtonClickCounter() != clicksBeforeMenu;
+
+    if (clickedWhileOpen && mouse.getNumberOfMultipleClicks() >= 2 && isShowing()
+        && getScreenBounds().contains (mouse.getLastMouseDownPosition().roundToInt()))
+    {
+        stopTimer();
+        showEditor();
+    }
 }
 
 void PresetLabel::previousPreset()

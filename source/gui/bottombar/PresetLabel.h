@@ -63,6 +63,9 @@ public:
 
 private:
     void timerCallback() override;
+    void menuClosed (int chosenItem);
+
+    int clicksBeforeMenu = 0; // the desktop's click count when the menu opened
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetLabel)
 };
