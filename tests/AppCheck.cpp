@@ -17,6 +17,7 @@
 //       prints the parameter values of the saved plug-in state and the saved audio device
 
 #include "../tools/XScreen.h"
+#include "helpers/SamePixels.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_graphics/juce_graphics.h>
@@ -71,17 +72,6 @@ namespace
         if (! screen.grab (screen.windowArea (window), pixels, grabbed))
             return false;
         image = toImage (pixels, grabbed);
-        return true;
-    }
-
-    bool samePicture (const juce::Image& a, const juce::Image& b)
-    {
-        if (a.getBounds() != b.getBounds())
-            return false;
-        for (int y = 0; y < a.getHeight(); ++y)
-            for (int x = 0; x < a.getWidth(); ++x)
-                if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
-                    return false;
         return true;
     }
 
@@ -145,7 +135,7 @@ namespace
         {
             if (! grabWindow (*screen, window, image))
                 return fail ("the window went away");
-            if (samePicture (image, previous))
+            if (testhelpers::samePixels (image, previous))
                 break;
             if (elapsed() > timeout)
                 return fail ("the window's picture never held still");

@@ -9,8 +9,11 @@ Expects export.wav, level.wav, level-oversampled.wav, latency.txt, saved.txt and
 the same export through Vantorel.lv2 (loaded with a preset, then from the reopened session).
 """
 import math
-import struct
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "helpers"))
+import wavfile  # noqa: E402
 
 RATE = 48000
 DELAY = 12000          # 0.25 s, the delay the export was made with
@@ -22,41 +25,11 @@ CUTOFF_HZ = 4000.0
 
 
 def read_wav(path):
-    """First channel of a PCM (16/24/32-bit) or 32-bit float WAV, as floats."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
-        raise SystemExit(f"{path}: not a WAV file")
-    pos, fmt, samples = 12, None, None
-    while pos + 8 <= len(data):
-        cid, size = data[pos:pos + 4], struct.unpack_from("<I", data, pos + 4)[0]
-        body = data[pos + 8:pos + 8 + size]
-        if cid == b"fmt ":
-            fmt = struct.unpack_from("<HHIIHH", body)
-        elif cid == b"data":
-            samples = body
-        pos += 8 + size + (size & 1)
-    if fmt is None or samples is None:
-        raise SystemExit(f"{path}: no fmt or data chunk")
-    tag, channels, rate, _, align, bits = fmt
+    """First channel of an exported WAV, as floats, at the session's rate."""
+    rate, channels = wavfile.read_wav(path)
     if rate != RATE:
         raise SystemExit(f"{path}: rate {rate}, expected {RATE}")
-    frames = len(samples) // align
-    width = bits // 8
-    out = []
-    for i in range(frames):
-        chunk = samples[i * align:i * align + width]
-        if tag == 3 and bits == 32:
-            out.append(struct.unpack("<f", chunk)[0])
-        elif bits == 16:
-            out.append(struct.unpack("<h", chunk)[0] / 32768.0)
-        elif bits == 24:
-            out.append(int.from_bytes(chunk, "little", signed=True) / 8388608.0)
-        elif bits == 32:
-            out.append(struct.unpack("<i", chunk)[0] / 2147483648.0)
-        else:
-            raise SystemExit(f"{path}: unsupported format {tag}/{bits} bit")
-    return out
+    return channels[0]
 
 
 def peak(x, start, end):

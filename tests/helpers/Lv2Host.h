@@ -66,7 +66,7 @@ namespace testhelpers
         std::vector<std::string> uris;
     };
 
-    /** A lilv world that knows the built bundle (and the LV2 core specification). */
+    /** A lilv world that knows the built bundle (and the LV2 core vocabulary). */
     class Lv2World
     {
     public:

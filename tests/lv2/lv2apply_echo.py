@@ -13,6 +13,9 @@ import struct
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "helpers"))
+import wavfile  # noqa: E402
+
 URI = "https://korvane.example/plugins/vantorel"
 CLICK_AT = 100
 DEFAULT_DELAY = 0.2
@@ -27,27 +30,6 @@ def write_wav(path, rate, left, right):
             + b"data" + struct.pack("<I", len(data)) + data)
     with open(path, "wb") as f:
         f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
-
-
-def read_wav(path):
-    """(rate, [channel samples...]) of a 32-bit float WAV."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
-        raise SystemExit(f"{path}: not a WAV file")
-    pos, fmt, samples = 12, None, None
-    while pos + 8 <= len(data):
-        cid, size = data[pos:pos + 4], struct.unpack_from("<I", data, pos + 4)[0]
-        if cid == b"fmt ":
-            fmt = struct.unpack_from("<HHIIHH", data, pos + 8)
-        elif cid == b"data":
-            samples = data[pos + 8:pos + 8 + size]
-        pos += 8 + size + (size & 1)
-    tag, channels, rate, _, _, bits = fmt
-    if tag != 3 or bits != 32:
-        raise SystemExit(f"{path}: format {tag}/{bits} bit, expected 32-bit float")
-    values = struct.unpack(f"<{len(samples) // 4}f", samples)
-    return rate, [list(values[c::channels]) for c in range(channels)]
 
 
 def check(rate, work, env, render):
@@ -70,8 +52,8 @@ def check(rate, work, env, render):
     if run.returncode != 0:
         return [f"{rate} Hz: vantorel-render failed: {run.stderr.strip()}"]
 
-    out_rate, lv2 = read_wav(lv2_out)
-    _, vst3 = read_wav(vst3_out)
+    out_rate, lv2 = wavfile.read_wav(lv2_out)
+    _, vst3 = wavfile.read_wav(vst3_out)
     if out_rate != rate or len(lv2) != 2 or len(lv2[0]) != length:
         return [f"{rate} Hz: lv2apply wrote {len(lv2)} channels of {len(lv2[0])} samples at {out_rate} Hz"]
 

@@ -15,6 +15,8 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "../helpers/SamePixels.h"
+
 namespace juce
 {
     // JUCE's own per-message step of the dispatch loop.
@@ -220,17 +222,6 @@ namespace
         return image;
     }
 
-    bool samePixels (const juce::Image& a, const juce::Image& b)
-    {
-        if (a.getBounds() != b.getBounds())
-            return false;
-        for (int y = 0; y < a.getHeight(); ++y)
-            for (int x = 0; x < a.getWidth(); ++x)
-                if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
-                    return false;
-        return true;
-    }
-
     /** Delivers this thread's messages (the host's and the plug-in's) for a while, as a host's
         message loop does. (MessageManager::stopDispatchLoop cannot be undone: a dispatch loop
         stopped once returns at once ever after.) */
@@ -250,7 +241,7 @@ namespace
         {
             runMessageLoop (300);
             auto again = grabScreen (area);
-            if (samePixels (image, again))
+            if (testhelpers::samePixels (image, again))
                 return image;
             if (tries == 30)
                 fail ("the editor never stops changing");
@@ -314,9 +305,9 @@ namespace
         runMessageLoop (300);
         const auto automated = grabWhenStill (area);
         const Box delayKnob (402, 63, 272, 276);
-        if (samePixels (image.getClippedImage (delayKnob), automated.getClippedImage (delayKnob)))
+        if (testhelpers::samePixels (image.getClippedImage (delayKnob), automated.getClippedImage (delayKnob)))
             fail ("the delay knob stays where it was after the host moved it");
-        if (! samePixels (image.getClippedImage ({ 0, 0, 400, 340 }), automated.getClippedImage ({ 0, 0, 400, 340 })))
+        if (! testhelpers::samePixels (image.getClippedImage ({ 0, 0, 400, 340 }), automated.getClippedImage ({ 0, 0, 400, 340 })))
             fail ("moving the delay knob changed the meter's side of the panel");
 
         editor->removeFromDesktop();

@@ -156,7 +156,7 @@ namespace
         return (::close (fd) == 0) && written;
     }
 
-    /** The user's trash (the freedesktop.org Trash specification): $XDG_DATA_HOME/Trash,
+    /** The user's trash (as freedesktop.org desktops lay it out): $XDG_DATA_HOME/Trash,
         by default ~/.local/share/Trash, created when missing. */
     juce::File homeTrash()
     {
