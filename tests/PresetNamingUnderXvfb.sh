@@ -43,7 +43,9 @@ read -r x y w h < "$work/ready"
 nameX=$((x + 253 * w / 1060)) nameY=$((y + 352 * h / 364))
 name_preset() {
     xdotool mousemove "$nameX" "$nameY" click --repeat 2 --delay 120 1
-    sleep 0.6
+    # A user types once the editor shows; a Debug build with sanitizers can take most of a
+    # second to close the menu and open it.
+    sleep 2
     xdotool type --delay 40 "$1"
     xdotool key Return
     # A slow build (sanitizers) may take a while to write it; the next gesture waits for it.

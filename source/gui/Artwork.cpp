@@ -93,7 +93,9 @@ private:
 
 Artwork& Artwork::get()
 {
-    JUCE_ASSERT_MESSAGE_THREAD
+    // The message thread, or a thread holding its lock: a VST3 host on Linux creates the
+    // editor on its own thread while JUCE's message thread waits on that lock.
+    JUCE_ASSERT_MESSAGE_MANAGER_IS_LOCKED
 
     if (instance == nullptr)
         instance = new Artwork();
