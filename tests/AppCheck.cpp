@@ -1,9 +1,6 @@
 // Looks at the standalone app from outside, as its user does: its window on the display and
 // the settings file it leaves behind.
 //
-//   vantorel_app_check prepare-display
-//       creates the X atoms JUCE (and Wine) expect a window manager to have made; run it on a
-//       bare Xvfb before the app starts
 //   vantorel_app_check window --title TITLE --reference EDITOR.png --out WINDOW.png [--loose] [--close] [--timeout S]
 //       waits for the app's window, lets JUCE's splash screen go, grabs the window from the
 //       screen and checks that it shows the editor's panel as the reference picture does
@@ -251,16 +248,6 @@ int main (int argc, char* argv[])
     const juce::String command = argc > 1 ? argv[1] : "";
     const auto cwd = juce::File::getCurrentWorkingDirectory();
 
-    if (command == "prepare-display")
-    {
-        std::string why;
-        auto screen = XScreen::open (why);
-        if (screen == nullptr)
-            return fail (why);
-        screen->createWindowManagerAtoms();
-        return 0;
-    }
-
     if (command == "window")
         return checkWindow (args);
 
@@ -270,5 +257,5 @@ int main (int argc, char* argv[])
     if (command == "read-settings" && args.size() == 1)
         return readSettings (cwd.getChildFile (args[0]));
 
-    return fail ("usage: vantorel_app_check prepare-display | window ... | write-settings FILE id=value... | read-settings FILE");
+    return fail ("usage: vantorel_app_check window ... | write-settings FILE id=value... | read-settings FILE");
 }

@@ -81,7 +81,6 @@ int main (int argc, char** argv)
         std::cerr << error << "\n";
         return 1;
     }
-    screen->createWindowManagerAtoms();
 
     const int cycles = argc > 1 ? std::atoi (argv[1]) : 200;
     int result = 0;

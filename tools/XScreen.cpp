@@ -96,24 +96,6 @@ XScreen::~XScreen()
     XCloseDisplay (dpy (display));
 }
 
-void XScreen::createWindowManagerAtoms()
-{
-    // Every name JUCE 7's X11 code asks for with "only if it exists".
-    static const char* const names[] = {
-        "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
-        "_NET_WM_PING", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_COMBO",
-        "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_SKIP_TASKBAR",
-        "_NET_WM_STATE_ABOVE", "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_FULLSCREEN",
-        "_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_CLOSE", "_NET_FRAME_EXTENTS", "_NET_WORKAREA",
-        "_MOTIF_WM_HINTS", "_WIN_HINTS", "KWM_WIN_DECORATION", "_KDE_NET_WM_WINDOW_TYPE_OVERRIDE",
-    };
-
-    for (const auto* name : names)
-        XInternAtom (dpy (display), name, False);
-
-    XSync (dpy (display), False);
-}
-
 XArea XScreen::screenArea() const
 {
     const int screen = DefaultScreen (dpy (display));

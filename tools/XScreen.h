@@ -1,8 +1,8 @@
 #pragma once
 
 // The renderer's own connection to the X server, for what JUCE does not offer a host:
-// reading a window's real pixels, clicking as a user would, and preparing a bare server
-// with no window manager. Kept apart from JUCE because Xlib's macros clash with its names.
+// reading a window's real pixels and clicking as a user would. Kept apart from JUCE because
+// Xlib's macros clash with its names.
 
 #include <cstdint>
 #include <memory>
@@ -24,12 +24,6 @@ public:
     /** Connects to $DISPLAY; null with a one-line reason when there is no display. */
     static std::unique_ptr<XScreen> open (std::string& error);
     ~XScreen();
-
-    /** Creates the atoms JUCE only looks up, never creates. With no window manager they
-        do not exist, and JUCE then sets properties named by some of them and not others
-        (a window type atom it did create, with a value it found missing), which the server
-        rejects with BadAtom. Must run before any JUCE code opens its own connection. */
-    void createWindowManagerAtoms();
 
     XArea screenArea() const;
 

@@ -329,8 +329,7 @@ int renderMain (int argc, char* argv[])
         return 0;
     }
 
-    // The display is checked, and the atoms a window manager would have made are created,
-    // before any JUCE code (the tool's or the module's) connects to it.
+    // The display is checked before any JUCE code (the tool's or the module's) connects to it.
 #if VANTOREL_SCREENSHOTS
     std::unique_ptr<XScreen> screen;
     if (options.isScreenshot())
@@ -339,7 +338,6 @@ int renderMain (int argc, char* argv[])
         screen = XScreen::open (why);
         if (screen == nullptr)
             fail (why);
-        screen->createWindowManagerAtoms();
     }
 
     juce::ScopedJuceInitialiser_GUI juce;

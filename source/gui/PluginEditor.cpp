@@ -2,6 +2,7 @@
 
 #include "BarScale.h"
 #include "Links.h"
+#include "WindowManagerAtoms.h"
 #include "processor/PluginProcessor.h"
 
 TemplateAudioProcessorEditor::TemplateAudioProcessorEditor (TemplateAudioProcessor& owner)
@@ -19,6 +20,9 @@ TemplateAudioProcessorEditor::TemplateAudioProcessorEditor (TemplateAudioProcess
     , topBar (&owner.undoManager, owner.apvts)
     , valuesLabel (owner)
 {
+    // Before the wrapper puts the editor's window on the host's display.
+    ensureWindowManagerAtoms();
+
     setSize (designWidth, designHeight);
 
     addAndMakeVisible (view);

@@ -45,11 +45,9 @@ public:
 
 private:
    #if JUCE_WINDOWS
-   #if JUCE_WINDOWS
     RepaintFallback repaintFallback { *this };
    #else
     QueuedWindowEvents queuedWindowEvents;
-   #endif
    #endif
 
     /** Each invisible control with the element it lies over. */

@@ -5,6 +5,8 @@
 
 #include "QueuedWindowEvents.h"
 
+#include "JuceInternals.h"
+
 #if JUCE_LINUX || JUCE_BSD
  #include <juce_events/native/juce_linux_EventLoopInternal.h>
 #endif

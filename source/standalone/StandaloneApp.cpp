@@ -9,6 +9,8 @@
 
 #include <juce_audio_plugin_client/Standalone/juce_StandaloneFilterWindow.h>
 
+#include "gui/WindowManagerAtoms.h"
+
 #include <iostream>
 
 #if JUCE_LINUX
@@ -115,6 +117,9 @@ public:
         // Without a display JUCE would crash putting the window on screen.
         if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
             return finishEarly (1, juce::String (JucePlugin_Name ": cannot open a display (is DISPLAY set?)\n"));
+
+        // A display with no window manager lacks atoms JUCE names when it makes the window.
+        ensureWindowManagerAtoms();
 
 #if JUCE_LINUX
         terminationRequests = std::make_unique<TerminationRequests> ([this] { systemRequestedQuit(); });

@@ -12,15 +12,14 @@ if ! command -v xvfb-run > /dev/null; then
 fi
 
 if [ -z "${VANTOREL_UI_TEST_INNER:-}" ]; then
-    # The display must not reset when its last client leaves: prepare-display's atoms stay.
+    # A bare display, with no window manager and nothing prepared.
     export VANTOREL_UI_TEST_INNER=1
-    exec xvfb-run -a -s "-screen 0 1920x1200x24 -noreset" "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1920x1200x24" "$0" "$@"
 fi
 
 rm -rf "$out"
 mkdir -p "$out/home"
 export HOME=$(realpath "$out/home")
-"$check" prepare-display
 
 title="Vantorel LV2 editor"
 "$host" "$bundle" --title "$title" --reopen 3 > "$out/host.log" 2>&1 &

@@ -32,10 +32,10 @@ if [ "${VANTOREL_APP_TEST_DISPLAY:-}" = current ]; then
 fi
 
 if [ -z "${VANTOREL_APP_TEST_INNER:-}" ]; then
-    # One private display for the whole test; the app and the checker share it. It must not
-    # reset when its last client leaves, or the atoms prepare-display made would go with it.
+    # One private display for the whole test, bare as a display with no window manager is;
+    # the app and the checker share it.
     export VANTOREL_APP_TEST_INNER=1
-    exec xvfb-run -a -s "-screen 0 1920x1200x24 -noreset" "$0" "$check" "$reference" "$out" "$settings" "$second_quit" "$audio_type" -- "$@"
+    exec xvfb-run -a -s "-screen 0 1920x1200x24" "$0" "$check" "$reference" "$out" "$settings" "$second_quit" "$audio_type" -- "$@"
 fi
 
 rm -rf "$out"
@@ -44,8 +44,6 @@ out=$(realpath "$out")
 export HOME="$out/home"
 settings=${settings/#\~\//$HOME/}
 settings=${settings//<user>/$(id -un)}
-
-[ "${VANTOREL_APP_TEST_DISPLAY:-}" = current ] || "$check" prepare-display
 
 leak_patterns="Leaked objects detected|ERROR: LeakSanitizer|ERROR: AddressSanitizer"
 
