@@ -1,12 +1,20 @@
 // Looks at the standalone app from outside, as its user does: its window on the display and
 // the settings file it leaves behind.
 //
-//   vantorel_app_check window --title TITLE --reference EDITOR.png --out WINDOW.png [--loose] [--close] [--timeout S]
-//       waits for the app's window, lets JUCE's splash screen go, grabs the window from the
-//       screen and checks that it shows the editor's panel as the reference picture does
-//       (found anywhere in the window, below its title bar); --loose allows the knobs and
-//       levers to stand elsewhere (the panel around them must still match); --close then
-//       asks the window to close as a window manager's close button does
+//   vantorel_app_check window --title TITLE --reference EDITOR.png --out WINDOW.png [--loose] [--close]
+//                             [--timeout S] [--splash-gone] [--exact-size] [--margin N] [--hidden-edge N]
+//                             [--panel-out PANEL.png]
+//       waits for the window (the app's, or a host's holding the editor), lets JUCE's splash
+//       screen go (--splash-gone: it went before), grabs the window from the screen once its
+//       picture holds still and checks that it shows the editor's panel as the reference
+//       picture does (found anywhere in the window, below its title bar); --exact-size: the
+//       window is the reference's size, as a host's window holding only the editor is;
+//       --loose allows the knobs and levers to stand elsewhere (the panel around them must
+//       still match); --margin grabs N pixels more around the window (editorhost puts the
+//       editor a pixel inside its border); --hidden-edge: the host's window hides the panel's
+//       last N columns and rows (editorhost's border does so with one); --panel-out keeps the part of the grab where the
+//       panel was found; --close then asks the window to close as a window manager's close
+//       button does. Prints where the panel is, in the grab and on the screen.
 //   vantorel_app_check write-settings FILE [audio=TYPE|DEVICE] id=value...
 //       writes a settings file whose saved plug-in state holds these parameter values (and
 //       an audio device set up in the app's Options)
@@ -25,8 +33,8 @@
 namespace
 {
     // The control surface: the editor without its bottom strip, whose text a Windows build
-    // draws with other fonts.
-    constexpr int stripHeight = 24;
+    // draws with other fonts. It is 1060 x 340 at the design width and scales with the width.
+    int surfaceHeight (const juce::Image& editor) { return (int) (editor.getWidth() / (1060.0 / 340.0)); }
 
     int fail (const juce::String& message)
     {
@@ -53,20 +61,23 @@ namespace
     }
 
     /** Pixels of the reference's control surface that differ, with the reference placed at (dx, dy). */
-    int differingPixels (const juce::Image& window, const juce::Image& reference, int dx, int dy, int step)
+    int differingPixels (const juce::Image& window, const juce::Image& reference, int dx, int dy, int step, int hiddenEdge)
     {
         int differing = 0;
-        for (int y = 0; y < reference.getHeight() - stripHeight; y += step)
-            for (int x = 0; x < reference.getWidth(); x += step)
+        for (int y = 0; y < juce::jmin (surfaceHeight (reference), reference.getHeight() - hiddenEdge); y += step)
+            for (int x = 0; x < reference.getWidth() - hiddenEdge; x += step)
                 differing += difference (window.getPixelAt (x + dx, y + dy), reference.getPixelAt (x, y)) > 16 ? 1 : 0;
         return differing;
     }
 
-    bool grabWindow (const XScreen& screen, unsigned long window, juce::Image& image)
+    bool grabWindow (const XScreen& screen, unsigned long window, int margin, juce::Image& image, XArea& grabbed)
     {
         std::vector<std::uint32_t> pixels;
-        XArea grabbed;
-        if (! screen.grab (screen.windowArea (window), pixels, grabbed))
+        XArea area = screen.windowArea (window);
+        if (area.isEmpty())
+            return false;
+        area = { area.x - margin, area.y - margin, area.width + 2 * margin, area.height + 2 * margin };
+        if (! screen.grab (area, pixels, grabbed))
             return false;
         image = toImage (pixels, grabbed);
         return true;
@@ -75,9 +86,10 @@ namespace
     int checkWindow (const juce::StringArray& args)
     {
         juce::String title;
-        juce::File reference, out;
-        bool close = false, loose = false;
+        juce::File reference, out, panelOut;
+        bool close = false, loose = false, splashGone = false, exactSize = false;
         double timeout = 60.0;
+        int margin = 0, hiddenEdge = 0;
         const auto cwd = juce::File::getCurrentWorkingDirectory();
 
         for (int i = 0; i < args.size(); ++i)
@@ -94,6 +106,16 @@ namespace
                 close = true;
             else if (args[i] == "--loose")
                 loose = true;
+            else if (args[i] == "--panel-out" && i + 1 < args.size())
+                panelOut = cwd.getChildFile (args[++i]);
+            else if (args[i] == "--hidden-edge" && i + 1 < args.size())
+                hiddenEdge = juce::jlimit (0, 16, args[++i].getIntValue());
+            else if (args[i] == "--margin" && i + 1 < args.size())
+                margin = juce::jmax (0, args[++i].getIntValue());
+            else if (args[i] == "--splash-gone")
+                splashGone = true;
+            else if (args[i] == "--exact-size")
+                exactSize = true;
             else
                 return fail ("unknown option " + args[i]);
         }
@@ -116,21 +138,27 @@ namespace
         {
             window = screen->findWindow (title.toStdString());
             const auto area = screen->windowArea (window);
-            if (window != 0 && area.width >= expected.getWidth() && area.height >= expected.getHeight())
+            if (window != 0 && area.width >= expected.getWidth() && area.height >= expected.getHeight()
+                && (! exactSize || (area.width == expected.getWidth() && area.height == expected.getHeight())))
                 break;
             if (elapsed() > timeout)
-                return fail ("no window titled '" + title + "' holding the editor appeared within " + juce::String (timeout) + " s");
+                return fail ("no window titled '" + title + "' holding the editor (" + juce::String (expected.getWidth()) + " x "
+                             + juce::String (expected.getHeight()) + (exactSize ? " exactly" : " or more") + ") appeared within "
+                             + juce::String (timeout) + " s" + (window != 0 ? " (it is " + juce::String (area.width) + " x "
+                             + juce::String (area.height) + ")" : juce::String()));
         }
 
         std::cout << "window '" << title << "' appeared after " << juce::String (elapsed(), 1) << " s" << std::endl;
 
         // JUCE's splash screen shows for two seconds and fades for two; then the picture holds still.
-        juce::Thread::sleep (4500);
+        if (! splashGone)
+            juce::Thread::sleep (4500);
         juce::Image image, previous;
+        XArea grabbed;
 
         for (;; juce::Thread::sleep (500))
         {
-            if (! grabWindow (*screen, window, image))
+            if (! grabWindow (*screen, window, margin, image, grabbed))
                 return fail ("the window went away");
             if (testhelpers::samePixels (image, previous))
                 break;
@@ -151,13 +179,23 @@ namespace
         int bestX = 0, bestY = 0, best = std::numeric_limits<int>::max();
         for (int dy = 0; dy <= image.getHeight() - expected.getHeight(); ++dy)
             for (int dx = 0; dx <= image.getWidth() - expected.getWidth(); ++dx)
-                if (const auto d = differingPixels (image, expected, dx, dy, 8); d < best)
+                if (const auto d = differingPixels (image, expected, dx, dy, 8, hiddenEdge); d < best)
                     std::tie (best, bestX, bestY) = std::make_tuple (d, dx, dy);
 
-        const int differing = differingPixels (image, expected, bestX, bestY, 1);
-        const int total = expected.getWidth() * (expected.getHeight() - stripHeight);
+        const int differing = differingPixels (image, expected, bestX, bestY, 1, hiddenEdge);
+        const int total = (expected.getWidth() - hiddenEdge) * juce::jmin (surfaceHeight (expected), expected.getHeight() - hiddenEdge);
         std::cout << "editor panel at (" << bestX << ", " << bestY << "): " << differing << " of " << total
                   << " pixels differ from the reference" << std::endl;
+        std::cout << "editor panel on screen at (" << grabbed.x + bestX << ", " << grabbed.y + bestY << ")" << std::endl;
+
+        if (panelOut != juce::File())
+        {
+            panelOut.deleteFile();
+            juce::FileOutputStream stream (panelOut);
+            const auto panel = image.getClippedImage ({ bestX, bestY, expected.getWidth(), expected.getHeight() });
+            if (! stream.openedOk() || ! juce::PNGImageFormat().writeImageToStream (panel, stream))
+                return fail ("cannot write " + panelOut.getFullPathName());
+        }
 
         // Strictly, the same picture but for stray pixels; loosely, the panel around knobs and
         // levers (which cover less than a quarter of it) in other positions.

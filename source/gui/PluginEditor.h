@@ -2,6 +2,7 @@
 
 #include "CustomLAF.h"
 #include "KnobValuesLabel.h"
+#include "PanelSize.h"
 #include "QueuedWindowEvents.h"
 #include "RepaintFallback.h"
 #include "UIView.h"
@@ -21,9 +22,10 @@ public:
 
     void resized() override;
 
-    /** The window's design size and its limits (the proportion is fixed). */
-    static constexpr int designWidth = 1060, designHeight = 364;
-    static constexpr int minWidth = 706, minHeight = 242, maxWidth = 1590, maxHeight = 546;
+    /** The window's design size and its limits (the proportion is fixed, see PanelSize). */
+    static constexpr int designWidth = PanelSize::designWidth, designHeight = PanelSize::designHeight;
+    static constexpr int minWidth = PanelSize::minWidth, minHeight = PanelSize::minHeight;
+    static constexpr int maxWidth = PanelSize::maxWidth, maxHeight = PanelSize::maxHeight;
 
     TemplateAudioProcessor& audioProcessor;
     juce::ComponentBoundsConstrainer constrainer;

@@ -1,8 +1,9 @@
-// The editor as the Linux build draws it, at its default settings, for the Wine grab of the
-// Windows module to be compared with:
+// The editor as the Linux build draws it, at its default settings, for grabs of the module's
+// window (in outside hosts, and of the Windows module under Wine) to be compared with:
 //
-//   vantorel_editor_snapshot OUT.png
+//   vantorel_editor_snapshot OUT.png [WIDTHxHEIGHT]
 //
+// at its design size, or at the size given (one the editor's corner can give it).
 // Drawn in-process by JUCE's renderer, as the Linux window shows it, once JUCE's splash
 // screen (which the Wine grab also waits out) has faded and gone.
 
@@ -27,9 +28,10 @@ namespace
 
 int main (int argc, char* argv[])
 {
-    if (argc != 2)
+    const auto size = juce::StringArray::fromTokens (argc == 3 ? argv[2] : "", "x", "");
+    if (argc < 2 || argc > 3 || (argc == 3 && (size.size() != 2 || size[0].getIntValue() <= 0 || size[1].getIntValue() <= 0)))
     {
-        std::cerr << "usage: vantorel_editor_snapshot OUT.png" << std::endl;
+        std::cerr << "usage: vantorel_editor_snapshot OUT.png [WIDTHxHEIGHT]" << std::endl;
         return 2;
     }
 
@@ -38,6 +40,8 @@ int main (int argc, char* argv[])
 
     TemplateAudioProcessor processor;
     std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditor());
+    if (argc == 3)
+        editor->setSize (size[0].getIntValue(), size[1].getIntValue());
     editor->setVisible (true);
 
     // The splash screen's clock starts when it is first painted; it shows, fades and deletes itself.

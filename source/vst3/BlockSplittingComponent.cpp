@@ -1,5 +1,5 @@
-// The module's VST3 entry point: JUCE's factory, with every audio component it creates
-// wrapped so that no process() call reaches JUCE with more samples than the host announced.
+// An audio component of JUCE's, wrapped so that no process() call reaches JUCE with more
+// samples than the host announced.
 //
 // JUCE 7.0.5's VST3 wrapper copies each block into scratch buffers sized exactly to
 // ProcessSetup::maxSamplesPerBlock; a host that sends a longer block (VST3 forbids it, some
@@ -12,27 +12,11 @@
 // never around it; only JUCE's private interfaces (its controller finds the processor
 // through the connection point) are answered by the component inside.
 
+#include "Vst3Ref.h"
+
 #include <algorithm>
-#include <array>
 #include <atomic>
-#include <cstring>
 #include <vector>
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#pragma GCC diagnostic ignored "-Wshadow"
-#pragma GCC diagnostic ignored "-Wconversion"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#include <pluginterfaces/base/ipluginbase.h>
-#include <pluginterfaces/vst/ivstaudioprocessor.h>
-#include <pluginterfaces/vst/ivstcomponent.h>
-#include <pluginterfaces/vst/ivstmessage.h>
-#include <pluginterfaces/vst/ivstprocesscontext.h>
-#include <pluginterfaces/vst/ivstunits.h>
-#pragma GCC diagnostic pop
-
-// JUCE's own entry, renamed when its wrapper is compiled (see source/CMakeLists.txt).
-extern "C" Steinberg::IPluginFactory* PLUGIN_API JuceGetPluginFactory();
 
 // Events keep their sample offsets only when they travel with the piece that holds them;
 // this plug-in has no event buses, so they simply go with the first piece.
@@ -45,42 +29,6 @@ using namespace Steinberg;
 
 namespace
 {
-    bool sameIid (const TUID a, const TUID b) { return FUnknownPrivate::iidEqual (a, b); }
-
-    /** Holds one reference to an interface and drops it when destroyed. */
-    template <typename Interface>
-    class Ref
-    {
-    public:
-        Ref() = default;
-        explicit Ref (Interface* p) : ptr (p) {}
-        ~Ref()
-        {
-            if (ptr != nullptr)
-                ptr->release();
-        }
-        Ref (const Ref&) = delete;
-        Ref& operator= (const Ref&) = delete;
-
-        /** A new reference to the interface `iid` of `object`, or null. */
-        static Ref query (FUnknown* object, const TUID iid)
-        {
-            void* result = nullptr;
-            if (object == nullptr || object->queryInterface (iid, &result) != kResultOk)
-                return Ref();
-            return Ref (static_cast<Interface*> (result));
-        }
-
-        Ref (Ref&& other) noexcept : ptr (other.ptr) { other.ptr = nullptr; }
-
-        Interface* get() const { return ptr; }
-        Interface* operator->() const { return ptr; }
-        explicit operator bool() const { return ptr != nullptr; }
-
-    private:
-        Interface* ptr = nullptr;
-    };
-
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor" // SDK objects are released, never deleted through a base
 
@@ -397,156 +345,11 @@ namespace
         std::vector<void*> pieceChannels;
         std::vector<uint64> outputSilence;
     };
-
-    //==============================================================================
-    class BlockSplittingFactory final : public IPluginFactory3
-    {
-    public:
-        /** Takes over the caller's reference to `factoryToWrap`. */
-        explicit BlockSplittingFactory (IPluginFactory* factoryToWrap)
-            : factory (factoryToWrap),
-              factory2 (Ref<IPluginFactory2>::query (factoryToWrap, IPluginFactory2_iid)),
-              factory3 (Ref<IPluginFactory3>::query (factoryToWrap, IPluginFactory3_iid))
-        {
-            const auto count = factory->countClasses();
-            for (int32 i = 0; i < count; ++i)
-            {
-                PClassInfo info {};
-                if (factory->getClassInfo (i, &info) == kResultOk && std::strcmp (info.category, kVstAudioEffectClass) == 0)
-                {
-                    std::array<char, sizeof (TUID)> cid {};
-                    std::memcpy (cid.data(), info.cid, sizeof (TUID));
-                    componentClasses.push_back (cid);
-                }
-            }
-        }
-
-        virtual ~BlockSplittingFactory() = default;
-
-        static BlockSplittingFactory* instance;
-
-        //==============================================================================
-        tresult PLUGIN_API queryInterface (const TUID wanted, void** obj) override
-        {
-            if (obj == nullptr)
-                return kInvalidArgument;
-
-            *obj = nullptr;
-            if (sameIid (wanted, FUnknown_iid) || sameIid (wanted, IPluginFactory_iid))
-                *obj = static_cast<IPluginFactory*> (this);
-            else if (sameIid (wanted, IPluginFactory2_iid) && factory2)
-                *obj = static_cast<IPluginFactory2*> (this);
-            else if (sameIid (wanted, IPluginFactory3_iid) && factory3)
-                *obj = static_cast<IPluginFactory3*> (this);
-            else
-                return kNoInterface;
-
-            addRef();
-            return kResultOk;
-        }
-
-        uint32 PLUGIN_API addRef() override { return ++refCount; }
-
-        uint32 PLUGIN_API release() override
-        {
-            const auto remaining = --refCount;
-            if (remaining == 0)
-            {
-                if (instance == this)
-                    instance = nullptr;
-                delete this;
-            }
-            return remaining;
-        }
-
-        //==============================================================================
-        tresult PLUGIN_API getFactoryInfo (PFactoryInfo* info) override { return factory->getFactoryInfo (info); }
-        int32 PLUGIN_API countClasses() override { return factory->countClasses(); }
-
-        // JUCE indexes its class list without checking: a host asking past its end, or
-        // passing no structure to fill, gets an error instead of a crash.
-        tresult PLUGIN_API getClassInfo (int32 index, PClassInfo* info) override
-        {
-            return isClassIndex (index, info) ? factory->getClassInfo (index, info) : kInvalidArgument;
-        }
-
-        tresult PLUGIN_API getClassInfo2 (int32 index, PClassInfo2* info) override
-        {
-            return isClassIndex (index, info) ? factory2->getClassInfo2 (index, info) : kInvalidArgument;
-        }
-
-        tresult PLUGIN_API getClassInfoUnicode (int32 index, PClassInfoW* info) override
-        {
-            return isClassIndex (index, info) ? factory3->getClassInfoUnicode (index, info) : kInvalidArgument;
-        }
-
-        tresult PLUGIN_API setHostContext (FUnknown* context) override { return factory3->setHostContext (context); }
-
-        tresult PLUGIN_API createInstance (FIDString cid, FIDString wanted, void** obj) override
-        {
-            // JUCE reads through all three pointers before it checks them.
-            if (cid == nullptr || wanted == nullptr || obj == nullptr)
-            {
-                if (obj != nullptr)
-                    *obj = nullptr;
-                return kInvalidArgument;
-            }
-
-            if (! isComponentClass (cid))
-                return factory->createInstance (cid, wanted, obj);
-
-            *obj = nullptr;
-            void* created = nullptr;
-            const auto result = factory->createInstance (cid, Vst::IComponent_iid, &created);
-            if (result != kResultOk || created == nullptr)
-                return result;
-
-            auto* wrapper = new BlockSplittingComponent (static_cast<Vst::IComponent*> (created));
-            const auto queried = wrapper->queryInterface (wanted, obj);
-            wrapper->release();
-            return queried;
-        }
-
-    private:
-        bool isClassIndex (int32 index, const void* info)
-        {
-            return info != nullptr && index >= 0 && index < factory->countClasses();
-        }
-
-        bool isComponentClass (FIDString cid) const
-        {
-            return std::any_of (componentClasses.begin(), componentClasses.end(),
-                                [cid] (const auto& c) { return std::memcmp (c.data(), cid, c.size()) == 0; });
-        }
-
-        std::atomic<uint32> refCount { 1 };
-        Ref<IPluginFactory> factory;
-        Ref<IPluginFactory2> factory2;
-        Ref<IPluginFactory3> factory3;
-        std::vector<std::array<char, sizeof (TUID)>> componentClasses;
-    };
-
-    BlockSplittingFactory* BlockSplittingFactory::instance = nullptr;
-
 #pragma GCC diagnostic pop
 } // namespace
-} // namespace vantorel::vst3
 
-// Like JUCE's: one factory, created on first call; later calls add a reference to it.
-extern "C" SMTG_EXPORT_SYMBOL Steinberg::IPluginFactory* PLUGIN_API GetPluginFactory()
+Vst::IComponent* wrapComponent (Vst::IComponent* juceComponent)
 {
-    using vantorel::vst3::BlockSplittingFactory;
-
-    if (BlockSplittingFactory::instance != nullptr)
-    {
-        BlockSplittingFactory::instance->addRef();
-        return BlockSplittingFactory::instance;
-    }
-
-    auto* juceFactory = JuceGetPluginFactory();
-    if (juceFactory == nullptr)
-        return nullptr;
-
-    BlockSplittingFactory::instance = new BlockSplittingFactory (juceFactory);
-    return BlockSplittingFactory::instance;
+    return new BlockSplittingComponent (juceComponent);
 }
+} // namespace vantorel::vst3
