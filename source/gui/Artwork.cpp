@@ -40,57 +40,6 @@ namespace
     }
 }
 
-/** Work for an editor's first paint done on threads of their own while the message thread
-    builds the editor and has JUCE scan the installed fonts for its first text (that scan
-    stays on the message thread: JUCE's font list is not safe to build from two threads):
-    one decodes the background, one renders the frames the elements will show first. */
-class Artwork::Preparer
-{
-public:
-    Preparer (bool decodeBackgroundToo, const std::vector<FrameRequest>& requests)
-    {
-        for (const auto& r : requests)
-            frames.push_back ({ r, {} });
-
-        if (decodeBackgroundToo)
-            backgroundJob = std::make_unique<Job> ([this] { background = decodeBackground(); });
-
-        if (! frames.empty())
-            framesJob = std::make_unique<Job> ([this]
-            {
-                for (auto& f : frames)
-                    f.image = renderFrame (f.strip, f.numFrames, f.index, f.width, f.height);
-            });
-    }
-
-    /** Waits for both jobs. */
-    void finish()
-    {
-        for (auto* job : { backgroundJob.get(), framesJob.get() })
-            if (job != nullptr)
-                job->waitForThreadToExit (-1);
-    }
-
-    struct Rendered : FrameRequest
-    {
-        juce::Image image;
-    };
-
-    juce::Image background;
-    std::vector<Rendered> frames;
-
-private:
-    struct Job : juce::Thread
-    {
-        explicit Job (std::function<void()> w) : juce::Thread ("Vantorel artwork"), work (std::move (w)) { startThread(); }
-        ~Job() override { waitForThreadToExit (-1); }
-        void run() override { work(); }
-        std::function<void()> work;
-    };
-
-    std::unique_ptr<Job> backgroundJob, framesJob;
-};
-
 Artwork& Artwork::get()
 {
     // The message thread, or a thread holding its lock: a VST3 host on Linux creates the
@@ -127,7 +76,7 @@ juce::Image Artwork::strip (const void* png, size_t size, int numFrames)
 
 juce::Image Artwork::background()
 {
-    finishPreparing();
+    takeBackground();
 
     if (! backgroundImage.isValid())
         backgroundImage = decodeBackground();
@@ -137,7 +86,8 @@ juce::Image Artwork::background()
 
 void Artwork::prepareInBackground (std::vector<FrameRequest> firstFrames)
 {
-    if (preparer != nullptr)
+    // One first paint at a time (a second editor opened meanwhile finds the work under way).
+    if (pendingBackground.valid() || pendingFrames.valid())
         return;
 
     // Only what is not at hand already.
@@ -152,29 +102,46 @@ void Artwork::prepareInBackground (std::vector<FrameRequest> firstFrames)
                        }),
                        firstFrames.end());
 
-    if (backgroundImage.isValid() && firstFrames.empty())
+    // Both jobs only read what they are given and draw into images of their own.
+    if (! backgroundImage.isValid())
+        pendingBackground = std::async (std::launch::async, decodeBackground);
+
+    if (! firstFrames.empty())
+        pendingFrames = std::async (std::launch::async, [requests = std::move (firstFrames)]
+        {
+            std::vector<RenderedFrame> done;
+            for (const auto& r : requests)
+                done.push_back ({ r, renderFrame (r.strip, r.numFrames, r.index, r.width, r.height) });
+            return done;
+        });
+}
+
+void Artwork::takeBackground()
+{
+    if (! pendingBackground.valid())
         return;
 
-    preparer = std::make_unique<Preparer> (! backgroundImage.isValid(), std::move (firstFrames));
+    if (auto image = pendingBackground.get(); image.isValid())
+        backgroundImage = image;
+}
+
+void Artwork::takeFrames()
+{
+    if (! pendingFrames.valid())
+        return;
+
+    // get() leaves the future empty first: keepRendered below may lead back here.
+    for (const auto& f : pendingFrames.get())
+    {
+        ++renders;
+        keepRendered (f.request, f.image);
+    }
 }
 
 void Artwork::finishPreparing()
 {
-    if (preparer == nullptr)
-        return;
-
-    // Taken out first: keepRendered below may lead back here.
-    auto done = std::move (preparer);
-    done->finish();
-
-    if (done->background.isValid())
-        backgroundImage = done->background;
-
-    for (const auto& f : done->frames)
-    {
-        ++renders;
-        keepRendered (f, f.image);
-    }
+    takeBackground();
+    takeFrames();
 }
 
 juce::Image Artwork::frame (const juce::Image& stripImage, int numFrames, int index, int width, int height)
@@ -183,7 +150,7 @@ juce::Image Artwork::frame (const juce::Image& stripImage, int numFrames, int in
         return {};
 
     // The frames being rendered ahead join the cache first.
-    finishPreparing();
+    takeFrames();
 
     for (auto& r : rendered)
     {
@@ -252,11 +219,6 @@ Artwork::User::User (std::vector<FrameRequest> firstFrames)
     ++artwork.users;
     artwork.stopTimer();
     artwork.prepareInBackground (std::move (firstFrames));
-
-    // Meanwhile JUCE scans the installed fonts for the editor's first text, once per process
-    // (on this thread: its font list is not safe to build from two).
-    static const bool fontsScanned = [] { juce::Font::findAllTypefaceNames(); return true; }();
-    juce::ignoreUnused (fontsScanned);
 }
 
 Artwork::User::~User()

@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <future>
+
 /** The panel's pictures for every editor of the process: the strips, loaded once (their
     frames are decoded as they are shown, see Filmstrips.h), the background, and frames
     rendered at the sizes they are shown at, kept in a cache bounded in bytes.
@@ -28,12 +30,13 @@ public:
         int numFrames = 0, index = 0, width = 0, height = 0;
     };
 
-    /** Starts, on threads of their own, decoding the background and rendering the frames
-        an editor will show first, so they are ready when it needs them. Called when an
-        editor is built. */
+    /** The work for an editor's first paint, started when the editor is built: on threads of
+        their own, one job decodes the background and one renders the frames the elements
+        will show first, while the message thread builds the rest of the editor. Each result
+        is waited for only where it is needed (background(), frame()). */
     void prepareInBackground (std::vector<FrameRequest> firstFrames = {});
 
-    /** Waits for what prepareInBackground started, and takes the result. */
+    /** Waits for both jobs prepareInBackground started, and takes their results. */
     void finishPreparing();
 
     /** Frame `index` of a strip of `numFrames` frames, scaled to `width` x `height` pixels
@@ -52,7 +55,8 @@ public:
     static constexpr int keepAfterLastEditorMs = 90 * 1000;
 
     /** Held by each open editor; it starts the work for the first paint (see
-        prepareInBackground) with the frames the editor will show first. */
+        prepareInBackground) with the frames the editor will show first. (The fonts the
+        editor's text needs are scanned before any editor is made: see FontWarmUp.) */
     class User
     {
     public:
@@ -80,8 +84,18 @@ private:
     void trimRendered();
     void keepRendered (const FrameRequest&, const juce::Image&);
 
-    class Preparer;
-    std::unique_ptr<Preparer> preparer;
+    struct RenderedFrame
+    {
+        FrameRequest request;
+        juce::Image image;
+    };
+
+    /** The first paint's jobs (see prepareInBackground), one future each; taking a result
+        waits for its job only. */
+    std::future<juce::Image> pendingBackground;
+    std::future<std::vector<RenderedFrame>> pendingFrames;
+    void takeBackground();
+    void takeFrames();
 
     std::vector<std::pair<const void*, juce::Image>> strips;
     juce::Image backgroundImage;

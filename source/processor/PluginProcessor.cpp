@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ParameterTreeReader.h"
+#include "gui/FontWarmUp.h"
 #include "gui/PluginEditor.h"
 
 namespace
@@ -34,11 +35,23 @@ TemplateAudioProcessor::TemplateAudioProcessor()
     // Oversampling switched during playback changes the latency; the host hears of it
     // from the message thread.
     startTimer (100);
+
+    // A plug-in's editor comes long after its instance: the fonts are scanned meanwhile.
+    if (isPluginInstance())
+        FontWarmUp::instanceCreated();
 }
 
 TemplateAudioProcessor::~TemplateAudioProcessor()
 {
     stopTimer();
+
+    if (isPluginInstance())
+        FontWarmUp::instanceDestroyed();
+}
+
+bool TemplateAudioProcessor::isPluginInstance() const noexcept
+{
+    return wrapperType == wrapperType_VST3 || wrapperType == wrapperType_LV2;
 }
 
 juce::AudioProcessorValueTreeState::ParameterLayout TemplateAudioProcessor::createParameterLayout()
@@ -159,6 +172,7 @@ void TemplateAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buf
 //==============================================================================
 juce::AudioProcessorEditor* TemplateAudioProcessor::createEditor()
 {
+    FontWarmUp::waitUntilDone();
     return new TemplateAudioProcessorEditor (*this);
 }
 

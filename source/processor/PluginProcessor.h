@@ -71,6 +71,9 @@ private:
 
     void reportLatency (int samples);
 
+    /** Made by a plug-in wrapper (VST3, LV2) for a host, rather than by the app or in-process. */
+    bool isPluginInstance() const noexcept;
+
     /** The latency last reported, for the audio thread's bypassed blocks. */
     std::atomic<int> reportedLatency { 0 };
 

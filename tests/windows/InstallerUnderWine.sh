@@ -3,14 +3,15 @@
 # its own, on the Wine tests' display:
 #   1. a silent install (/S) puts Vantorel.vst3 into Common Files\VST3, the app into
 #      Program Files\Korvane\Vantorel with a Start-menu entry, and registers the uninstaller;
-#   2. the host-level tests load the module from C:\Program Files\Common Files\VST3\Vantorel.vst3;
+#   2. the host-level tests load the module from C:\Program Files\Common Files\VST3\Vantorel.vst3,
+#      and Steinberg's validator passes it there (where the validator is at hand);
 #   3. the installed app shows its panel, quits from its close button and keeps its settings;
 #   4. a preset saved by the user, then the registered quiet uninstall: everything the install
 #      and the app added is gone, the preset is still there.
-# Usage: InstallerUnderWine.sh INSTALLER OUT_DIR INSTALLED_TESTS PRESET_TOOL APP_CHECK REFERENCE RUN_APP_TEST
+# Usage: InstallerUnderWine.sh INSTALLER OUT_DIR INSTALLED_TESTS PRESET_TOOL APP_CHECK REFERENCE RUN_APP_TEST RUN_JUDGE VALIDATOR
 set -euo pipefail
 installer=$(realpath "$1") out=$2 installed_tests=$(realpath "$3") preset_tool=$(realpath "$4")
-app_check=$5 reference=$6 run_app_test=$7
+app_check=$5 reference=$6 run_app_test=$7 run_judge=$8 validator=$9
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -53,6 +54,10 @@ echo "installed: $(comm -13 "$out/before.txt" <(listing) | wc -l) new files and 
 # 2. The host-level tests, with the module where the installer put it.
 wine "$installed_tests" --gtest_brief=1 > "$out/installed-tests.log" 2>&1 || { cat "$out/installed-tests.log" >&2; exit 1; }
 grep -E "PASSED|tests ran" "$out/installed-tests.log" | tr -d '\r'
+judged=0
+"$run_judge" "$out/validator.log" "Result: [0-9]+ tests passed, 0 tests failed" "$validator" \
+    -e 'C:\Program Files\Common Files\VST3\Vantorel.vst3' -- env WINEPREFIX="$WINEPREFIX" HOME="$HOME" WINEDEBUG=-all wine || judged=$?
+[ $judged -eq 0 ] || [ $judged -eq 77 ] || exit 1
 
 # 3. The installed app, as on Linux but closed from its window both times.
 VANTOREL_APP_TEST_DISPLAY=current "$run_app_test" "$app_check" "$reference" "$out/app" \
