@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The module's editor in Steinberg's reference editor host (editorhost: GTK's event loop on
-# Linux, driving the plug-in through IRunLoop; its Windows build under Wine), on a display with
-# no window manager and nothing prepared, driven by xdotool as a user's hand:
+# The module's editor in Steinberg's reference editor host (editorhost: on Linux a plain Xlib
+# program whose own event loop drives the plug-in through IRunLoop; its Windows build under
+# Wine), on a display with no window manager and nothing prepared, driven by xdotool as a
+# user's hand:
 #
 #   resize  drags the editor's corner 300 px to the right: the host's window grows with the
 #           panel (1360 x 467, its proportion kept) and shows the whole panel as the editor
@@ -59,7 +60,7 @@ fail() {
 }
 
 # A module built with AddressSanitizer needs its runtime first in the process: the host is not
-# built with it. Leaks are left to the tests that own the whole process; GTK's are not ours.
+# built with it. Leaks are left to the tests that own the whole process; the host's are not ours.
 host_env=()
 if [ ${#runner[@]} -eq 0 ]; then
     module=$(find "$bundle/Contents" -name '*.so' | head -1)
